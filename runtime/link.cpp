@@ -10,8 +10,10 @@ TTraceReport TraceReport = nullptr;
 
 void IdleFire(const TKvorn_Event*, TData*) {}
 void IdleRead(const TKvorn_Event*, TData*) {}
-void DispatchEvent(const TKvorn_Event* e, TData* d) { detail::RunEvent(e, d); }
-void DispatchRead(const TKvorn_Event* e, TData* d) { detail::RunRead(e, d); }
+void DispatchEvent(const TKvorn_Event* e, TData* d) { detail::RunEvent<false>(e, d); }
+void DispatchRead(const TKvorn_Event* e, TData* d) { detail::RunRead<false>(e, d); }
+void TracingDispatchEvent(const TKvorn_Event* e, TData* d) { detail::RunEvent<true>(e, d); }
+void TracingDispatchRead(const TKvorn_Event* e, TData* d) { detail::RunRead<true>(e, d); }
 
 void ConsumeValue(TData* d) {
   if (d->Next != nullptr) {

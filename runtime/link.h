@@ -67,51 +67,59 @@ void IdleFire(const TKvorn_Event* e, TData* d);
 void IdleRead(const TKvorn_Event* e, TData* d);
 void DispatchEvent(const TKvorn_Event* e, TData* d);
 void DispatchRead(const TKvorn_Event* e, TData* d);
+void TracingDispatchEvent(const TKvorn_Event* e, TData* d);
+void TracingDispatchRead(const TKvorn_Event* e, TData* d);
 
 inline constexpr TDispatchHooks kIdleHooks{&IdleFire, &IdleRead};
 inline constexpr TDispatchHooks kDispatchHooks{&DispatchEvent, &DispatchRead};
+inline constexpr TDispatchHooks kTracingHooks{&TracingDispatchEvent, &TracingDispatchRead};
 
 extern TDispatchHooks DispatchHooks;
 
-inline void SetDispatchHooks(const TDispatchHooks& hooks) { DispatchHooks = hooks; }
-inline void EnableDispatch() { SetDispatchHooks(kDispatchHooks); }
-inline void DisableDispatch() { SetDispatchHooks(kIdleHooks); }
-
-// The trace channel's report, called by the dispatcher and reader for each hop: kind 2 before an
-// input is called, 4 before and 3 after a value method. Null while the channel is off, so a hop
-// then costs one test of this pointer.
+// The trace channel's report of one hop: kind 2 before an input is called, 4 before and 3 after
+// a value method. Null while the channel is off. EnableDispatch installs the reporting forms of
+// the hooks only when it is set, so with the channel off a hop pays nothing for it; whoever
+// switches the channel on while dispatch runs calls EnableDispatch again.
 using TTraceReport = void (*)(std::uint8_t kind, const TKvorn_Event& e, const TData& d);
 extern TTraceReport TraceReport;
+
+inline void SetDispatchHooks(const TDispatchHooks& hooks) { DispatchHooks = hooks; }
+inline void EnableDispatch() { SetDispatchHooks(TraceReport != nullptr ? kTracingHooks : kDispatchHooks); }
+inline void DisableDispatch() { SetDispatchHooks(kIdleHooks); }
 
 namespace detail {
 
 // The dispatcher: call the target, and while the target has marked the value with the forward
 // bit, clear the bit and call the link it names, in this loop rather than nested.
+template <bool Traced>
 inline void RunEvent(const TKvorn_Event* e, TData* d) {
-  while (e != nullptr && e->Code != nullptr) {
-    if (TraceReport != nullptr) TraceReport(2, *e, *d);
+  for (;;) {
+    if (e->Code == nullptr) return;
+    if constexpr (Traced) TraceReport(2, *e, *d);
     e->Code(e->Object, d, e->Index);
     if ((d->Tag & ForwardBit) == 0) return;
     d->Tag = static_cast<std::uint8_t>(d->Tag - ForwardBit);
     e = d->ForwardTo;
+    if (e == nullptr) return;
   }
 }
 
+template <bool Traced>
 inline void RunRead(const TKvorn_Event* e, TData* d) {
   if (e->Code == nullptr) return;
-  if (TraceReport != nullptr) TraceReport(4, *e, *d);
+  if constexpr (Traced) TraceReport(4, *e, *d);
   e->Code(e->Object, d, e->Index);
-  if (TraceReport != nullptr) TraceReport(3, *e, *d);
+  if constexpr (Traced) TraceReport(3, *e, *d);
 }
 
 }  // namespace detail
 
-// Fire link e with value d through the current hook. The installed dispatcher is the common case
+// Fire link e with value d through the current hook. The plain dispatcher is the common case
 // and is called directly, so the compiler can inline it and a hop costs one indirect call (the
 // target) instead of two; any other hook is called through the pointer.
 inline void FireEvent(const TKvorn_Event* e, TData* d) {
   if (DispatchHooks.Fire == &DispatchEvent) {
-    detail::RunEvent(e, d);
+    detail::RunEvent<false>(e, d);
   } else {
     DispatchHooks.Fire(e, d);
   }
@@ -119,7 +127,7 @@ inline void FireEvent(const TKvorn_Event* e, TData* d) {
 
 inline void ReadLink(const TKvorn_Event* e, TData* d) {
   if (DispatchHooks.Read == &DispatchRead) {
-    detail::RunRead(e, d);
+    detail::RunRead<false>(e, d);
   } else {
     DispatchHooks.Read(e, d);
   }

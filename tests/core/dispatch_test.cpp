@@ -183,6 +183,7 @@ TEST_F(WithDispatch, TraceReportSeesEveryHopInOrder) {
     reports.emplace_back(kind, e.LinkId);
     values.push_back(ToString(d));
   };
+  EnableDispatch();  // picks the reporting dispatcher now that a report is installed
   Recorder sink;
   IntRelay relay;
   relay.out = sink.Link(0, 0x200);
@@ -198,6 +199,11 @@ TEST_F(WithDispatch, TraceReportSeesEveryHopInOrder) {
   EXPECT_EQ(reports, (std::vector<std::pair<int, std::uint32_t>>{
                          {2, 0x100}, {2, 0x200}, {4, 0x300}, {3, 0x300}}));
   EXPECT_EQ(values, (std::vector<std::string>{"1", "3", "", "17"}));
+
+  TraceReport = nullptr;
+  EnableDispatch();
+  FireInt(MakeEvent<&IntRelay::inValue>(&relay, 0, 0x100), 1);
+  EXPECT_EQ(reports.size(), 4u);
 }
 
 class ReadHelpers : public WithDispatch {};

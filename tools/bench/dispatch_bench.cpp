@@ -1,0 +1,245 @@
+// Cost of a hop through the link machinery, against baselines measured in the same run:
+// a plain indirect call (the floor) and a std::function call. Ends with "hop/floor ratio: X.XX",
+// the cost of one FireEvent hop to an input that does nothing over one plain indirect call.
+#include <benchmark/benchmark.h>
+
+#include <array>
+#include <cstdio>
+#include <functional>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "elements/hub.h"
+#include "elements/str_cat.h"
+#include "runtime/convert.h"
+#include "runtime/link.h"
+
+namespace {
+
+using namespace fliran;
+
+constexpr int kChain = 8;  // hops per chain benchmark
+
+// --- one hop -------------------------------------------------------------------------------
+
+struct NoOp : TDebug {
+  void inValue(TData*, std::uint16_t) { benchmark::ClobberMemory(); }
+};
+
+void NoOpCode(void*, TData*, std::uint16_t) { benchmark::ClobberMemory(); }
+
+// kChain calls in a row, each through a record in memory: the code pointer is loaded and called.
+// The records are hidden from the optimiser once per iteration so no call is devirtualised.
+void BM_Floor_IndirectCall(benchmark::State& state) {
+  std::array<TKvorn_Event, kChain> records{};
+  for (TKvorn_Event& r : records) r.Code = &NoOpCode;
+  TData d;
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(records.data());
+    benchmark::ClobberMemory();
+    for (const TKvorn_Event& r : records) r.Code(r.Object, &d, r.Index);
+  }
+  state.SetItemsProcessed(state.iterations() * kChain);
+}
+BENCHMARK(BM_Floor_IndirectCall)->Repetitions(5)->ReportAggregatesOnly(true);
+
+void BM_StdFunction_Call(benchmark::State& state) {
+  std::array<std::function<void(TData*, std::uint16_t)>, kChain> calls;
+  for (auto& call : calls) call = [](TData*, std::uint16_t) { benchmark::ClobberMemory(); };
+  TData d;
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(calls.data());
+    benchmark::ClobberMemory();
+    for (const auto& call : calls) call(&d, 0);
+  }
+  state.SetItemsProcessed(state.iterations() * kChain);
+}
+BENCHMARK(BM_StdFunction_Call)->Repetitions(5)->ReportAggregatesOnly(true);
+
+// kChain hops in a row, each FireEvent through a link to an input that does nothing.
+void BM_Hop_FireEvent(benchmark::State& state) {
+  EnableDispatch();
+  NoOp target;
+  std::array<TKvorn_Event, kChain> links;
+  for (TKvorn_Event& link : links) link = MakeEvent<&NoOp::inValue>(&target, 0, 1);
+  TData d;
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(links.data());
+    benchmark::ClobberMemory();
+    for (const TKvorn_Event& link : links) FireEvent(&link, &d);
+  }
+  state.SetItemsProcessed(state.iterations() * kChain);
+  DisableDispatch();
+}
+BENCHMARK(BM_Hop_FireEvent)->Repetitions(5)->ReportAggregatesOnly(true);
+
+// --- chains of kChain hops --------------------------------------------------------------------
+
+struct PlainNode {
+  TPointCode next = nullptr;
+  void* nextObject = nullptr;
+};
+void PlainNodeCode(void* self, TData* d, std::uint16_t i) {
+  auto* node = static_cast<PlainNode*>(self);
+  if (node->next != nullptr) node->next(node->nextObject, d, i);
+}
+
+void BM_Floor_IndirectChain(benchmark::State& state) {
+  std::array<PlainNode, kChain> nodes{};
+  for (int i = 0; i + 1 < kChain; ++i) {
+    nodes[i].next = &PlainNodeCode;
+    nodes[i].nextObject = &nodes[i + 1];
+  }
+  TPointCode first = &PlainNodeCode;
+  TData d;
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(first);
+    first(&nodes[0], &d, 0);
+  }
+}
+BENCHMARK(BM_Floor_IndirectChain)->Repetitions(5)->ReportAggregatesOnly(true);
+
+struct FunctionNode {
+  std::function<void(TData*, std::uint16_t)> next;
+};
+void BM_StdFunction_Chain(benchmark::State& state) {
+  std::array<FunctionNode, kChain> nodes{};
+  for (int i = 0; i + 1 < kChain; ++i) {
+    FunctionNode* following = &nodes[i + 1];
+    nodes[i].next = [following](TData* d, std::uint16_t idx) {
+      if (following->next) following->next(d, idx);
+    };
+  }
+  TData d;
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(nodes[0]);
+    nodes[0].next(&d, 0);
+  }
+}
+BENCHMARK(BM_StdFunction_Chain)->Repetitions(5)->ReportAggregatesOnly(true);
+
+// Each element fires its output from inside its input (nested hops).
+struct NestedRelay : TDebug {
+  TKvorn_Event out;
+  void inValue(TData* d, std::uint16_t) { FireDataDirect(out, d); }
+};
+
+void BM_Hop_NestedChain(benchmark::State& state) {
+  EnableDispatch();
+  std::vector<NestedRelay> relays(kChain);
+  for (int i = 0; i + 1 < kChain; ++i) relays[i].out = MakeEvent<&NestedRelay::inValue>(&relays[i + 1], 0, 0);
+  TKvorn_Event first = MakeEvent<&NestedRelay::inValue>(&relays[0], 0, 0);
+  const TKvorn_Event* e = &first;
+  TData d;
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(e);
+    FireEvent(e, &d);
+  }
+  DisableDispatch();
+}
+BENCHMARK(BM_Hop_NestedChain)->Repetitions(5)->ReportAggregatesOnly(true);
+
+// Each element forwards the value it was given; the dispatcher runs the hops in its loop.
+struct ForwardRelay : TDebug {
+  TKvorn_Event out;
+  void inValue(TData* d, std::uint16_t) { ForwardNull(d, out); }
+};
+
+void BM_Hop_ForwardedChain(benchmark::State& state) {
+  EnableDispatch();
+  std::vector<ForwardRelay> relays(kChain);
+  for (int i = 0; i + 1 < kChain; ++i) relays[i].out = MakeEvent<&ForwardRelay::inValue>(&relays[i + 1], 0, 0);
+  TKvorn_Event first = MakeEvent<&ForwardRelay::inValue>(&relays[0], 0, 0);
+  const TKvorn_Event* e = &first;
+  TData d;
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(e);
+    FireEvent(e, &d);
+  }
+  DisableDispatch();
+}
+BENCHMARK(BM_Hop_ForwardedChain)->Repetitions(5)->ReportAggregatesOnly(true);
+
+// --- the slider chain: value point -> joiner -> fan-out -> sink ------------------------------
+
+struct Slider : TDebug {
+  std::int32_t Position = 95;
+  void valPosition(TData* d, std::uint16_t) { MakeInt(d, Position); }
+};
+
+struct Port : TDebug {
+  std::size_t bytes = 0;
+  void inWrite(TData* d, std::uint16_t) { bytes += d->StrValue.size(); }
+};
+
+void BM_SliderChain_Elements(benchmark::State& state) {
+  EnableDispatch();
+  Slider slider;
+  TKvornStrCat join;
+  join.Second = "\n";
+  TKvornHub lines;
+  lines.SetOutCount(1);
+  Port port;
+  join.dataFirst = MakeEvent<&Slider::valPosition>(&slider, 0, 0x01530D80);
+  join.outJoined = MakeEvent<&TKvornHub::inEvent>(&lines, 0, 0x01530E10);
+  lines.outEvent[0] = MakeEvent<&Port::inWrite>(&port, 3, 0x01530F78);
+  TKvorn_Event move = MakeEvent<&TKvornStrCat::inJoin>(&join, 0, 0x01531200);
+  for (auto _ : state) {
+    FireInt(move, slider.Position);
+    benchmark::DoNotOptimize(port.bytes);
+  }
+  DisableDispatch();
+}
+BENCHMARK(BM_SliderChain_Elements)->Repetitions(5)->ReportAggregatesOnly(true);
+
+// The same work written directly: the position's text plus LF, one copy for the fan-out, one
+// indirect call to the port.
+void BM_SliderChain_Direct(benchmark::State& state) {
+  Slider slider;
+  Port port;
+  void (*write)(Port*, const std::string&) = [](Port* p, const std::string& s) { p->bytes += s.size(); };
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(write);
+    std::string line = IntToText(slider.Position);
+    line += "\n";
+    const std::string copy = line;
+    write(&port, copy);
+    benchmark::DoNotOptimize(port.bytes);
+  }
+}
+BENCHMARK(BM_SliderChain_Direct)->Repetitions(5)->ReportAggregatesOnly(true);
+
+// Collects the median nanoseconds per iteration of every benchmark for the ratios printed at the end.
+class RatioReporter : public benchmark::ConsoleReporter {
+ public:
+  std::map<std::string, double> nanoseconds;
+  void ReportRuns(const std::vector<Run>& runs) override {
+    for (const Run& run : runs) {
+      // The median of the repetitions, in the run's time unit (ns).
+      if (run.run_type == Run::RT_Aggregate && run.aggregate_name == "median") {
+        nanoseconds[run.run_name.function_name] = run.GetAdjustedRealTime();
+      }
+    }
+    ConsoleReporter::ReportRuns(runs);
+  }
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  benchmark::Initialize(&argc, argv);
+  RatioReporter reporter;
+  benchmark::RunSpecifiedBenchmarks(&reporter);
+  auto& ns = reporter.nanoseconds;
+  auto ratio = [&](const char* a, const char* b) {
+    return ns.count(a) && ns.count(b) && ns[b] > 0 ? ns[a] / ns[b] : 0.0;
+  };
+  std::printf("std::function/floor ratio: %.2f\n", ratio("BM_StdFunction_Call", "BM_Floor_IndirectCall"));
+  std::printf("nested chain/floor chain ratio: %.2f\n", ratio("BM_Hop_NestedChain", "BM_Floor_IndirectChain"));
+  std::printf("forwarded chain/floor chain ratio: %.2f\n", ratio("BM_Hop_ForwardedChain", "BM_Floor_IndirectChain"));
+  std::printf("std::function chain/floor chain ratio: %.2f\n", ratio("BM_StdFunction_Chain", "BM_Floor_IndirectChain"));
+  std::printf("slider chain elements/direct ratio: %.2f\n", ratio("BM_SliderChain_Elements", "BM_SliderChain_Direct"));
+  std::printf("hop/floor ratio: %.2f\n", ratio("BM_Hop_FireEvent", "BM_Floor_IndirectCall"));
+  return 0;
+}
