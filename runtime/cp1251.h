@@ -6,6 +6,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <string_view>
 
 namespace fliran {
@@ -37,6 +38,26 @@ constexpr int UnicodeToCp1251(char32_t c) {
     if (kCp1251High[i] == c) return static_cast<int>(0x80 + i);
   }
   return -1;
+}
+
+// Texts cross the platform boundary as UTF-16 (the wide-character calls), so they show the same
+// whatever the system's code page is.
+inline std::wstring Cp1251ToWide(std::string_view text) {
+  std::wstring wide;
+  wide.reserve(text.size());
+  for (const char c : text) wide.push_back(static_cast<wchar_t>(Cp1251ToUnicode(static_cast<unsigned char>(c))));
+  return wide;
+}
+
+// Characters CP1251 cannot hold become '?', as the platform's own converter does by default.
+inline std::string WideToCp1251(std::wstring_view wide) {
+  std::string text;
+  text.reserve(wide.size());
+  for (const wchar_t c : wide) {
+    const int byte = UnicodeToCp1251(static_cast<char32_t>(c));
+    text.push_back(byte < 0 ? '?' : static_cast<char>(byte));
+  }
+  return text;
 }
 
 namespace detail {

@@ -310,5 +310,13 @@ TEST(Cp1251, TableRoundTripsEveryByte) {
   EXPECT_EQ(UnicodeToCp1251(U'\u00E9'), -1);
 }
 
+TEST(Cp1251, WideConversionsRoundTripAndReplaceTheUnmappable) {
+  std::string all;
+  for (int byte = 1; byte < 256; ++byte) all.push_back(static_cast<char>(byte));
+  EXPECT_EQ(WideToCp1251(Cp1251ToWide(all)), all);
+  EXPECT_EQ(Cp1251ToWide("ФЛИРАН_1"_cp1251), L"\u0424\u041B\u0418\u0420\u0410\u041D_1");
+  EXPECT_EQ(WideToCp1251(L"a\u00E9\u4E2Db"), "a??b");
+}
+
 }  // namespace
 }  // namespace fliran
