@@ -1,0 +1,317 @@
+// The board's protocol handling: line splitting, command ranges, the bird's
+// state changes and the answers it sends.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "bird.hpp"
+
+namespace board_sim {
+namespace {
+
+using Messages = std::vector<std::string>;
+
+// Feeds text to a fresh board and returns what it printed.
+Messages messages_for(Board& board, std::string_view text) { return board.receive(text).messages; }
+
+// ---- reading lines -------------------------------------------------------
+
+TEST(ParseLine, ServoRangesMapToTheirServo) {
+    struct Case {
+        std::string_view text;
+        CommandKind kind;
+        int value;
+    };
+    const Case cases[] = {
+        {"0", CommandKind::eyes, 0},      {"180", CommandKind::eyes, 180},   {"181", CommandKind::neck, 181},
+        {"360", CommandKind::neck, 360},  {"361", CommandKind::mouth, 361},  {"540", CommandKind::mouth, 540},
+        {"600", CommandKind::toggle_glow, 600}, {"601", CommandKind::store_frame, 601},
+        {"602", CommandKind::recentre, 602},    {"603", CommandKind::play, 603},
+    };
+    for (const auto& c : cases) {
+        const ParsedLine parsed = parse_line(c.text);
+        ASSERT_TRUE(parsed.command.has_value()) << c.text;
+        EXPECT_EQ(parsed.command->kind, c.kind) << c.text;
+        EXPECT_EQ(parsed.command->value, c.value) << c.text;
+    }
+}
+
+TEST(ParseLine, NumbersOutsideTheCommandsAreRejected) {
+    for (std::string_view text : {"541", "599", "604", "999", "1000000", "99999999999999999999999"}) {
+        const ParsedLine parsed = parse_line(text);
+        EXPECT_FALSE(parsed.command.has_value()) << text;
+        EXPECT_EQ(parsed.reason, "out of range") << text;
+    }
+}
+
+TEST(ParseLine, AnythingButPlainDigitsIsRejected) {
+    const std::string_view texts[] = {"abc", "-1", "+5", " 5", "5 ", "5x", "0x10", "1.5", "60\r3", {"6\0", 2}};
+    for (std::string_view text : texts) {
+        const ParsedLine parsed = parse_line(text);
+        EXPECT_FALSE(parsed.command.has_value()) << text;
+        EXPECT_EQ(parsed.reason, "not a number") << text;
+    }
+}
+
+TEST(ParseLine, EmptyLinesAreRejected) {
+    EXPECT_EQ(parse_line("").reason, "empty line");
+    EXPECT_EQ(parse_line("\r").reason, "empty line");
+}
+
+TEST(ParseLine, TrailingCarriageReturnsAndLeadingZerosAreAccepted) {
+    const ParsedLine with_cr = parse_line("95\r");
+    ASSERT_TRUE(with_cr.command.has_value());
+    EXPECT_EQ(with_cr.command->value, 95);
+
+    const ParsedLine zeros = parse_line("0000000000000603");
+    ASSERT_TRUE(zeros.command.has_value());
+    EXPECT_EQ(zeros.command->kind, CommandKind::play);
+}
+
+// ---- splitting the byte stream --------------------------------------------
+
+TEST(LineSplitter, SplitsAtLineFeedsAcrossArbitraryChunks) {
+    const std::string stream = "95\n300\r\n600\n";
+    // Every way of cutting the stream in two must give the same lines.
+    for (std::size_t cut = 0; cut <= stream.size(); ++cut) {
+        LineSplitter splitter;
+        std::vector<LineSplitter::Line> lines;
+        splitter.feed(std::string_view(stream).substr(0, cut), lines);
+        splitter.feed(std::string_view(stream).substr(cut), lines);
+        ASSERT_EQ(lines.size(), 3u) << "cut at " << cut;
+        EXPECT_EQ(lines[0].text, "95");
+        EXPECT_EQ(lines[1].text, "300\r");
+        EXPECT_EQ(lines[2].text, "600");
+    }
+}
+
+TEST(LineSplitter, ByteByByteFeedingWorks) {
+    LineSplitter splitter;
+    std::vector<LineSplitter::Line> lines;
+    for (char c : std::string_view("603\n12\n")) splitter.feed(std::string_view(&c, 1), lines);
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_EQ(lines[0].text, "603");
+    EXPECT_EQ(lines[1].text, "12");
+    EXPECT_EQ(splitter.pending_size(), 0u);
+}
+
+TEST(LineSplitter, OverlongLinesAreCappedAndReportedWithTheirLength) {
+    LineSplitter splitter;
+    std::vector<LineSplitter::Line> lines;
+    const std::string junk(100000, '7');
+    for (int i = 0; i < 10; ++i) {
+        splitter.feed(junk, lines);
+        EXPECT_LE(splitter.pending_size(), LineSplitter::max_line_length);
+    }
+    EXPECT_TRUE(lines.empty());
+    splitter.feed("\n42\n", lines);
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_TRUE(lines[0].overlong);
+    EXPECT_EQ(lines[0].length, 10 * junk.size());
+    EXPECT_FALSE(lines[1].overlong);
+    EXPECT_EQ(lines[1].text, "42");
+}
+
+TEST(LineSplitter, LineOfExactlyTheCapIsKept) {
+    LineSplitter splitter;
+    std::vector<LineSplitter::Line> lines;
+    const std::string at_cap(LineSplitter::max_line_length, '1');
+    splitter.feed(at_cap + "\n" + at_cap + "1\n", lines);
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_FALSE(lines[0].overlong);
+    EXPECT_EQ(lines[0].text, at_cap);
+    EXPECT_TRUE(lines[1].overlong);
+    EXPECT_EQ(lines[1].length, at_cap.size() + 1);
+}
+
+TEST(LineSplitter, ResetForgetsAPartialLine) {
+    LineSplitter splitter;
+    std::vector<LineSplitter::Line> lines;
+    splitter.feed("12", lines);
+    splitter.reset();
+    splitter.feed("3\n", lines);
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_EQ(lines[0].text, "3");
+}
+
+// ---- the bird's state -----------------------------------------------------
+
+TEST(BirdState, StartsCentredWithGlowOffAndNoFrames) {
+    const Bird bird;
+    EXPECT_EQ(bird.pose.eyes, 90);
+    EXPECT_EQ(bird.pose.neck, 270);
+    EXPECT_EQ(bird.pose.mouth, 450);
+    EXPECT_FALSE(bird.pose.glow);
+    EXPECT_TRUE(bird.frames.empty());
+}
+
+TEST(BirdState, ServoCommandsMoveTheirServoAndReportOnlyChanges) {
+    Board board;
+    EXPECT_EQ(messages_for(board, "95\n"), (Messages{"eyes 95"}));
+    EXPECT_EQ(messages_for(board, "300\n"), (Messages{"neck 300"}));
+    EXPECT_EQ(messages_for(board, "400\n"), (Messages{"mouth 400"}));
+    EXPECT_EQ(messages_for(board, "95\n"), Messages{});  // no change, nothing to say
+    EXPECT_EQ(board.bird.pose, (Pose{95, 300, 400, false}));
+}
+
+TEST(BirdState, GlowCommandToggles) {
+    Board board;
+    EXPECT_EQ(messages_for(board, "600\n"), (Messages{"glow on"}));
+    EXPECT_TRUE(board.bird.pose.glow);
+    EXPECT_EQ(messages_for(board, "600\n"), (Messages{"glow off"}));
+    EXPECT_FALSE(board.bird.pose.glow);
+}
+
+TEST(BirdState, StoreFrameRecordsTheCurrentPose) {
+    Board board;
+    EXPECT_EQ(messages_for(board, "10\n200\n600\n601\n"),
+              (Messages{"eyes 10", "neck 200", "glow on", "stored frame 1"}));
+    EXPECT_EQ(messages_for(board, "20\n601\n"), (Messages{"eyes 20", "stored frame 2"}));
+    ASSERT_EQ(board.bird.frames.size(), 2u);
+    EXPECT_EQ(board.bird.frames[0], (Pose{10, 200, 450, true}));
+    EXPECT_EQ(board.bird.frames[1], (Pose{20, 200, 450, true}));
+}
+
+TEST(BirdState, RecentreCentresServosAndForgetsFrames) {
+    Board board;
+    board.receive("10\n200\n500\n601\n601\n");
+    EXPECT_EQ(messages_for(board, "602\n"), (Messages{"recentred, frames forgotten"}));
+    EXPECT_EQ(board.bird.pose, Pose{});
+    EXPECT_TRUE(board.bird.frames.empty());
+    // Frames stored after a recentre count from one again.
+    EXPECT_EQ(messages_for(board, "601\n"), (Messages{"stored frame 1"}));
+}
+
+TEST(BirdState, RecentreLeavesTheGlowAlone) {
+    Board board;
+    board.receive("10\n600\n");
+    board.receive("602\n");
+    EXPECT_EQ(board.bird.pose, (Pose{90, 270, 450, true}));
+}
+
+TEST(BirdState, PlayEndsAtTheLastFrameAndKeepsTheFrames) {
+    Board board;
+    board.receive("10\n601\n170\n600\n601\n90\n600\n");
+    const Board::Output out = board.receive("603\n");
+    EXPECT_EQ(out.messages, (Messages{"replayed 2 frames", "eyes 170", "glow on"}));
+    EXPECT_EQ(out.reply, "played 2 frames\r\n");
+    EXPECT_EQ(board.bird.pose, (Pose{170, 270, 450, true}));
+    EXPECT_EQ(board.bird.frames.size(), 2u);
+    EXPECT_EQ(board.receive("603\n").reply, "played 2 frames\r\n");
+}
+
+TEST(BirdState, FrameStoreIsBounded) {
+    Bird bird;
+    Messages messages;
+    for (std::size_t i = 0; i < Bird::max_frames + 5; ++i) bird.apply({CommandKind::store_frame, 601}, messages);
+    EXPECT_EQ(bird.frames.size(), Bird::max_frames);
+    EXPECT_EQ(messages.back().rfind("ignored: 601 (frame store full", 0), 0u) << messages.back();
+}
+
+// ---- answers ----------------------------------------------------------------
+
+TEST(PlayReply, TextCountsFramesAndEndsWithCrLf) {
+    EXPECT_EQ(play_reply(0), "played 0 frames\r\n");
+    EXPECT_EQ(play_reply(1), "played 1 frame\r\n");
+    EXPECT_EQ(play_reply(3), "played 3 frames\r\n");
+}
+
+TEST(PlayReply, OnlyPlayIsAnswered) {
+    Board board;
+    EXPECT_EQ(board.receive("95\n600\n601\n602\n999\nabc\n").reply, "");
+    EXPECT_EQ(board.receive("603\r\n").reply, "played 0 frames\r\n");
+}
+
+TEST(PlayReply, EachPlayInOneChunkIsAnsweredInOrder) {
+    Board board;
+    EXPECT_EQ(board.receive("603\n601\n603\n").reply, "played 0 frames\r\nplayed 1 frame\r\n");
+}
+
+TEST(PlayReply, FixedReplyReplacesTheTextIncludingZeroBytes) {
+    Board board;
+    board.settings.reply_603 = std::string("ok\0\r\n", 5);
+    const Board::Output out = board.receive("601\n603\n");
+    EXPECT_EQ(out.reply, std::string("ok\0\r\n", 5));
+    EXPECT_EQ(out.messages.back(), "replayed 1 frame");
+}
+
+TEST(PlayReply, SilentPlayStillPlays) {
+    Board board;
+    board.settings.silent_603 = true;
+    board.receive("10\n601\n90\n");
+    const Board::Output out = board.receive("603\n");
+    EXPECT_EQ(out.reply, "");
+    EXPECT_EQ(board.bird.pose.eyes, 10);
+}
+
+// ---- flood ----------------------------------------------------------------
+
+TEST(Flood, PatternRepeatsEvery64PrintableBytes) {
+    const std::string pattern = flood_pattern(200);
+    ASSERT_EQ(pattern.size(), 200u);
+    EXPECT_EQ(pattern.substr(0, 5), "ABCDE");
+    EXPECT_EQ(pattern.substr(60, 6), "89+/AB");
+    for (std::size_t i = 0; i < pattern.size(); ++i) {
+        EXPECT_TRUE(pattern[i] >= 0x21 && pattern[i] < 0x7f) << i;
+        if (i >= 64) {
+            EXPECT_EQ(pattern[i], pattern[i - 64]) << i;
+        }
+    }
+    // Within one period all bytes differ, so a lost or repeated byte shows.
+    EXPECT_EQ(std::string(pattern.begin(), pattern.begin() + 64).find(pattern[0], 1), std::string::npos);
+}
+
+TEST(Flood, TriggerLineSendsFloodAfterTheNormalAnswer) {
+    Board board;
+    board.settings.flood_bytes = 100;
+    EXPECT_EQ(board.receive("95\n").reply, "");
+    EXPECT_EQ(board.receive("603\r\n").reply, play_reply(0) + flood_pattern(100));
+}
+
+TEST(Flood, OtherTriggerLineWorksAndSilentPlayLeavesOnlyTheFlood) {
+    Board board;
+    board.settings.flood_bytes = 10;
+    board.settings.flood_trigger_line = "999";
+    board.settings.silent_603 = true;
+    const Board::Output out = board.receive("999\n603\n");
+    EXPECT_EQ(out.reply, flood_pattern(10));
+    EXPECT_EQ(out.messages.front(), "ignored: \"999\" (out of range)");
+}
+
+TEST(Flood, NoTriggerLineMeansNoLineFlood) {
+    Board board;
+    board.settings.flood_bytes = 10;
+    board.settings.flood_trigger_line.reset();
+    EXPECT_EQ(board.receive("603\n").reply, play_reply(0));
+}
+
+// ---- malformed input ----------------------------------------------------------
+
+TEST(MalformedInput, IsReportedAndLeavesTheStateAlone) {
+    Board board;
+    const Messages messages = messages_for(board, "abc\n\n541\n-5\n\x01\xff\n");
+    EXPECT_EQ(messages, (Messages{"ignored: \"abc\" (not a number)", "ignored: empty line",
+                                  "ignored: \"541\" (out of range)", "ignored: \"-5\" (not a number)",
+                                  "ignored: \"\\x01\\xff\" (not a number)"}));
+    EXPECT_EQ(board.bird.pose, Pose{});
+    EXPECT_TRUE(board.bird.frames.empty());
+}
+
+TEST(MalformedInput, OverlongLineIsIgnoredAndTheNextLineWorks) {
+    Board board;
+    const Messages first = messages_for(board, std::string(5000, '1'));
+    EXPECT_TRUE(first.empty());
+    const Messages rest = messages_for(board, "\n95\n");
+    ASSERT_EQ(rest.size(), 2u);
+    EXPECT_EQ(rest[0], "ignored: overlong line (5000 bytes, starting \"1111111111111111\")");
+    EXPECT_EQ(rest[1], "eyes 95");
+}
+
+TEST(Printable, EscapesControlAndNonAsciiBytes) {
+    EXPECT_EQ(printable("a\r\n\t\\\"z"), "a\\r\\n\\t\\\\\\\"z");
+    EXPECT_EQ(printable(std::string("\0\x7f\x80", 3)), "\\x00\\x7f\\x80");
+}
+
+}  // namespace
+}  // namespace board_sim

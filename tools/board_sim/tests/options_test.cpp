@@ -1,0 +1,106 @@
+// Command-line handling: the test options must mean exactly what scripts ask for.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "options.hpp"
+
+namespace board_sim {
+namespace {
+
+Options parse(std::vector<std::string_view> args) { return parse_options(args); }
+
+TEST(Options, WinePrefixAndComLinkThePort) {
+    const Options o = parse({"--wine-prefix", "/tmp/p", "--com", "5"});
+    ASSERT_TRUE(o.wine_prefix.has_value());
+    EXPECT_EQ(*o.wine_prefix, "/tmp/p");
+    EXPECT_EQ(o.com, 5);
+    EXPECT_FALSE(o.print_path);
+}
+
+TEST(Options, EqualsFormIsAccepted) {
+    const Options o = parse({"--print-path", "--drop-after=7", "--reappear-after-ms=250", "--log=/tmp/x.log"});
+    EXPECT_EQ(o.drop_after_bytes, 7u);
+    EXPECT_EQ(o.reappear_after_ms, 250);
+    EXPECT_EQ(o.log_file, "/tmp/x.log");
+}
+
+TEST(Options, NeedsSomewhereForThePort) {
+    EXPECT_THROW(parse({}), UsageError);
+    EXPECT_THROW(parse({"--wine-prefix", "/tmp/p"}), UsageError);
+    EXPECT_THROW(parse({"--com", "3"}), UsageError);
+    EXPECT_NO_THROW(parse({"--print-path"}));
+}
+
+TEST(Options, HelpNeedsNothingElse) { EXPECT_TRUE(parse({"--help"}).help); }
+
+TEST(Options, BadNumbersAreRejected) {
+    EXPECT_THROW(parse({"--print-path", "--com", "0", "--wine-prefix", "p"}), UsageError);
+    EXPECT_THROW(parse({"--print-path", "--com", "5x", "--wine-prefix", "p"}), UsageError);
+    EXPECT_THROW(parse({"--print-path", "--flood", "-1"}), UsageError);
+    EXPECT_THROW(parse({"--print-path", "--flood", "0"}), UsageError);
+    EXPECT_THROW(parse({"--print-path", "--drop-after", ""}), UsageError);
+    EXPECT_THROW(parse({"--print-path", "--drop-after"}), UsageError);
+}
+
+TEST(Options, UnknownOptionsAreRejected) {
+    EXPECT_THROW(parse({"--print-path", "--frobnicate"}), UsageError);
+    EXPECT_THROW(parse({"--print-path=yes"}), UsageError);
+}
+
+TEST(Options, ReappearOnlyMakesSenseAfterADrop) {
+    EXPECT_THROW(parse({"--print-path", "--reappear-after-ms", "10"}), UsageError);
+}
+
+TEST(Options, ReplyTextUnderstandsEscapes) {
+    const Options o = parse({"--print-path", "--reply-603", "ok\\r\\n\\x00\\\\"});
+    EXPECT_EQ(o.board.reply_603, std::string("ok\r\n\0\\", 6));
+}
+
+TEST(Options, ReplyHexGivesExactBytesAndMayBeEmpty) {
+    EXPECT_EQ(parse({"--print-path", "--reply-603-hex", "6f6b000d0a"}).board.reply_603, std::string("ok\0\r\n", 5));
+    EXPECT_EQ(parse({"--print-path", "--reply-603-hex", "6F 6B:0a"}).board.reply_603, "ok\n");
+    EXPECT_EQ(parse({"--print-path", "--reply-603-hex", ""}).board.reply_603, "");
+    EXPECT_THROW(parse({"--print-path", "--reply-603-hex", "6f6"}), UsageError);
+    EXPECT_THROW(parse({"--print-path", "--reply-603-hex", "zz"}), UsageError);
+}
+
+TEST(Options, OnlyOneKindOfAnswerTo603) {
+    EXPECT_THROW(parse({"--print-path", "--silent-603", "--reply-603", "x"}), UsageError);
+    EXPECT_THROW(parse({"--print-path", "--reply-603-hex", "00", "--reply-603", "x"}), UsageError);
+    EXPECT_TRUE(parse({"--print-path", "--silent-603"}).board.silent_603);
+}
+
+TEST(Options, FloodTriggerDefaultsTo603AndCanBeOpenOrAnotherLine) {
+    const Options by_default = parse({"--print-path", "--flood", "500"});
+    EXPECT_EQ(by_default.board.flood_bytes, 500u);
+    EXPECT_EQ(by_default.board.flood_trigger_line, "603");
+    EXPECT_FALSE(by_default.flood_on_open);
+
+    const Options on_open = parse({"--print-path", "--flood", "5", "--flood-on", "open"});
+    EXPECT_TRUE(on_open.flood_on_open);
+    EXPECT_FALSE(on_open.board.flood_trigger_line.has_value());
+
+    EXPECT_EQ(parse({"--print-path", "--flood-on", "95", "--flood", "5"}).board.flood_trigger_line, "95");
+    EXPECT_THROW(parse({"--print-path", "--flood-on", ""}), UsageError);
+}
+
+TEST(Escapes, RejectsBrokenEscapes) {
+    EXPECT_THROW(decode_escapes("a\\"), UsageError);
+    EXPECT_THROW(decode_escapes("\\q"), UsageError);
+    EXPECT_THROW(decode_escapes("\\x4"), UsageError);
+    EXPECT_EQ(decode_escapes("\\x41\\t"), "A\t");
+}
+
+TEST(Usage, DocumentsEveryOption) {
+    const std::string text = usage_text();
+    for (const char* option : {"--print-path", "--wine-prefix", "--com", "--log", "--reply-603 ", "--reply-603-hex",
+                               "--silent-603", "--flood ", "--flood-on", "--drop-after", "--reappear-after-ms",
+                               "--ready-file", "--help"}) {
+        EXPECT_NE(text.find(option), std::string::npos) << option;
+    }
+}
+
+}  // namespace
+}  // namespace board_sim
