@@ -26,4 +26,11 @@ inline void FillFontRec(TFontRec* font, std::string name, std::uint8_t size, std
   font->CharSet = charSet;
 }
 
+// Font height in logical units for a size in points on a screen with the given vertical pixels
+// per inch: -((points * dpi + 36) / 72), the division truncating toward zero.
+constexpr int FontHeightFor(int points, int pixelsPerInch) { return -((points * pixelsPerInch + 36) / 72); }
+
+// The same for this program's screen; its pixels per inch are read once and kept (Win32 builds).
+int FontHeight(int points);
+
 }  // namespace fliran

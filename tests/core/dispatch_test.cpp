@@ -397,5 +397,14 @@ TEST(SharedHelpers, FontRecordIsFilledInOneCall) {
   EXPECT_EQ(font.Color, 0x800000u);
 }
 
+TEST(SharedHelpers, FontHeightRoundsToTheNearestPixelUpward) {
+  EXPECT_EQ(FontHeightFor(8, 96), -11);   // 10.67 -> 11
+  EXPECT_EQ(FontHeightFor(10, 96), -13);  // 13.33 -> 13
+  EXPECT_EQ(FontHeightFor(22, 96), -29);  // 29.33 -> 29
+  EXPECT_EQ(FontHeightFor(9, 120), -15);
+  EXPECT_EQ(FontHeightFor(6, 96), -8);
+  EXPECT_EQ(FontHeightFor(0, 96), 0);
+}
+
 }  // namespace
 }  // namespace fliran
