@@ -1,0 +1,95 @@
+# Test support: GoogleTest built from Debian's sources and fliran_add_test().
+#
+#   fliran_add_test(<name> <sources...> LIBS <libs...> [TIMEOUT <seconds>])
+#
+# creates the test program <name>, links it with gtest_main, gmock and <libs>
+# and registers every GoogleTest case as its own CTest test. The list of cases
+# is read when ctest starts (DISCOVERY_MODE PRE_TEST), so a cross build never
+# has to run Windows programs while building. In a cross build CTest starts
+# the programs through CMAKE_CROSSCOMPILING_EMULATOR (tools/wine-run.sh); all
+# of them share one Wine session, opened by a fixture before the first test
+# and closed after the last.
+
+include_guard(GLOBAL)
+
+enable_testing()
+include(GoogleTest)
+
+set(FLIRAN_GTEST_SOURCE_DIR "/usr/src/googletest" CACHE PATH
+    "GoogleTest source tree (Debian package googletest)")
+
+if(NOT EXISTS "${FLIRAN_GTEST_SOURCE_DIR}/CMakeLists.txt")
+  message(FATAL_ERROR
+    "GoogleTest sources not found in ${FLIRAN_GTEST_SOURCE_DIR}; "
+    "install them with: apt-get install googletest")
+endif()
+
+if(NOT TARGET gtest)
+  # Only matters for MSVC, where gtest would otherwise pick the static CRT.
+  set(gtest_force_shared_crt ON CACHE BOOL "" FORCE)
+  set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+  set(BUILD_GMOCK ON CACHE BOOL "" FORCE)
+  # EXCLUDE_FROM_ALL: only what the tests link gets built.
+  # SYSTEM: our strict warnings do not apply to gtest's headers.
+  add_subdirectory("${FLIRAN_GTEST_SOURCE_DIR}"
+                   "${CMAKE_BINARY_DIR}/_deps/googletest"
+                   EXCLUDE_FROM_ALL SYSTEM)
+  foreach(_fliran_gtest_target IN ITEMS gtest gtest_main gmock gmock_main)
+    if(TARGET ${_fliran_gtest_target}
+       AND CMAKE_CXX_COMPILER_ID MATCHES "GNU|Clang")
+      # GoogleTest's own sources are not ours to keep warning-free.
+      target_compile_options(${_fliran_gtest_target} PRIVATE -w)
+    endif()
+  endforeach()
+endif()
+
+# A cross build whose emulator is our Wine wrapper gets one Wine session per
+# ctest run: the setup test starts Xvfb and a persistent wineserver, every
+# test program reuses them, and the cleanup test stops them again.
+set(FLIRAN_WINE_FIXTURE "")
+if(CMAKE_CROSSCOMPILING AND CMAKE_CROSSCOMPILING_EMULATOR)
+  list(GET CMAKE_CROSSCOMPILING_EMULATOR 0 _fliran_emulator)
+  get_filename_component(_fliran_emulator_name "${_fliran_emulator}" NAME)
+  if(_fliran_emulator_name STREQUAL "wine-run.sh")
+    set(FLIRAN_WINE_FIXTURE fliran_wine)
+    add_test(NAME wine_session_begin
+             COMMAND "${_fliran_emulator}" --session-begin)
+    add_test(NAME wine_session_end
+             COMMAND "${_fliran_emulator}" --session-end)
+    set_tests_properties(wine_session_begin PROPERTIES
+      FIXTURES_SETUP fliran_wine TIMEOUT 600)
+    set_tests_properties(wine_session_end PROPERTIES
+      FIXTURES_CLEANUP fliran_wine TIMEOUT 120)
+  endif()
+endif()
+
+function(fliran_add_test name)
+  cmake_parse_arguments(PARSE_ARGV 1 arg "" "TIMEOUT" "LIBS")
+  if(NOT arg_UNPARSED_ARGUMENTS)
+    message(FATAL_ERROR "fliran_add_test(${name}): no sources given")
+  endif()
+
+  add_executable(${name} ${arg_UNPARSED_ARGUMENTS})
+  if(WIN32)
+    target_sources(${name} PRIVATE
+      "${CMAKE_CURRENT_FUNCTION_LIST_DIR}/binary_stdio.cpp")
+  endif()
+  target_link_libraries(${name} PRIVATE
+    GTest::gtest_main GTest::gmock ${arg_LIBS})
+
+  set(properties "")
+  if(arg_TIMEOUT)
+    list(APPEND properties TIMEOUT ${arg_TIMEOUT})
+  endif()
+  if(FLIRAN_WINE_FIXTURE)
+    list(APPEND properties FIXTURES_REQUIRED ${FLIRAN_WINE_FIXTURE})
+  endif()
+
+  # The first Wine start of a fresh machine creates the prefix (~10-20 s),
+  # hence the generous discovery timeout.
+  gtest_discover_tests(${name}
+    DISCOVERY_MODE PRE_TEST
+    DISCOVERY_TIMEOUT 300
+    WORKING_DIRECTORY "${CMAKE_CURRENT_BINARY_DIR}"
+    PROPERTIES ${properties})
+endfunction()

@@ -1,0 +1,344 @@
+# shellcheck shell=bash
+# Wine environment of the project: one private prefix, one display and one
+# wineserver that are shared by every program run under Wine at the same time.
+#
+# Source this file from bash; it only defines functions and variables.
+#
+#   fliran_wine_env            sets WINEPREFIX, WINEARCH, WINEDEBUG, WINEDLLOVERRIDES
+#   fliran_wine_acquire PID    joins (or starts) the shared instance for process PID
+#                              and exports DISPLAY; the instance lives while PID does
+#   fliran_wine_release PID    leaves it; the last one out stops Xvfb and wineserver
+#   fliran_wine_reap           stops the instance if no user of it is alive
+#   fliran_wine_shutdown       stops the instance whoever still uses it
+#   fliran_wine_map_com N DEV  makes COMn inside the prefix open the Unix device DEV
+#   "${FLIRAN_WINE[@]}" ARGS   the wine command line to use (no wine32 noise)
+#
+# Layout (all paths overridable by FLIRAN_WINEPREFIX):
+#   build/wine-prefix        the prefix itself (created once with wineboot -i)
+#   build/wine-prefix.run/   lock file, registered users, Xvfb pid, display, logs
+#
+# All state changes happen under an exclusive flock on file descriptor 9, so
+# parallel ctest jobs never create the prefix twice or start two servers.
+
+# Every test program start goes through these functions, so they avoid
+# spawning helper processes where a bash builtin does the job.
+fliran_wine__abs_dir() {
+    # Prints nothing; sets FLIRAN_WINE__DIR to the absolute form of folder $1.
+    pushd "$1" >/dev/null || return 1
+    FLIRAN_WINE__DIR="$PWD"
+    popd >/dev/null || return 1
+}
+
+case "${BASH_SOURCE[0]}" in
+    */*) fliran_wine__abs_dir "${BASH_SOURCE[0]%/*}" ;;
+    *) fliran_wine__abs_dir . ;;
+esac
+FLIRAN_WINE_TOOLS_DIR="$FLIRAN_WINE__DIR"
+FLIRAN_REPO_ROOT="${FLIRAN_WINE_TOOLS_DIR%/*}"
+
+fliran_wine_env() {
+    local prefix="${FLIRAN_WINEPREFIX:-$FLIRAN_REPO_ROOT/build/wine-prefix}"
+    prefix="${prefix%/}"
+    case "$prefix" in
+        */*) ;;
+        *) prefix="./$prefix" ;;
+    esac
+    [ -d "${prefix%/*}" ] || mkdir -p "${prefix%/*}" || return 1
+    fliran_wine__abs_dir "${prefix%/*}" || return 1
+    export WINEPREFIX="$FLIRAN_WINE__DIR/${prefix##*/}"
+    export WINEARCH=win64
+    export WINEDEBUG="${FLIRAN_WINEDEBUG:--all}"
+    # Empty overrides for mscoree and mshtml: Wine never offers to install
+    # Mono or Gecko, so no dialog can block an unattended run.
+    # winemenubuilder is disabled so Wine adds no menu entries or file
+    # associations to the Linux desktop of the user.
+    case "${WINEDLLOVERRIDES:-}" in
+        mscoree,mshtml=*) ;;
+        *) export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d${WINEDLLOVERRIDES:+;$WINEDLLOVERRIDES}" ;;
+    esac
+    FLIRAN_WINE_STATE="$WINEPREFIX.run"
+    [ -d "$FLIRAN_WINE_STATE/users" ] || mkdir -p "$FLIRAN_WINE_STATE/users"
+
+    # Debian's /usr/bin/wine prints a hint about the missing 32-bit loader on
+    # every start; calling the 64-bit loader directly avoids it.
+    if [ -x /usr/lib/wine/wine64 ] && [ ! -x /usr/lib/wine/wine ]; then
+        export WINELOADER=/usr/lib/wine/wine64
+        FLIRAN_WINE=(/usr/lib/wine/wine64)
+    elif command -v wine64 >/dev/null 2>&1 && ! command -v wine >/dev/null 2>&1; then
+        FLIRAN_WINE=(wine64)
+    else
+        FLIRAN_WINE=(wine)
+    fi
+    if [ -x /usr/lib/wine/wineserver64 ]; then
+        FLIRAN_WINESERVER=/usr/lib/wine/wineserver64
+    else
+        FLIRAN_WINESERVER=wineserver
+    fi
+}
+
+fliran_wine__log() {
+    [ -n "${FLIRAN_WINE_VERBOSE:-}" ] && echo "wine-prefix: $*" >&2
+    return 0
+}
+
+fliran_wine_lock() {
+    exec 9>>"$FLIRAN_WINE_STATE/lock"
+    if ! flock -w "${FLIRAN_WINE_LOCK_TIMEOUT:-600}" 9; then
+        echo "wine-prefix: could not lock $FLIRAN_WINE_STATE/lock" >&2
+        return 1
+    fi
+}
+
+# Closing the descriptor drops the lock: every child started while it was
+# held got descriptor 9 closed ("9>&-"), so no other copy keeps it.
+fliran_wine_unlock() {
+    exec 9>&-
+}
+
+# Reads /proc/PID/stat: sets FLIRAN_WINE__STATE (R, S, Z, ...) and
+# FLIRAN_WINE__START (start time, field 22). Pid and start time together
+# identify a process even if the pid is reused later.
+fliran_wine__procstat() {
+    local stat
+    FLIRAN_WINE__STATE="" FLIRAN_WINE__START=""
+    [ -n "$1" ] || return 1
+    { read -r stat <"/proc/$1/stat"; } 2>/dev/null || return 1
+    stat="${stat##*) }"
+    # shellcheck disable=SC2086
+    set -- $stat
+    FLIRAN_WINE__STATE="$1" FLIRAN_WINE__START="${20}"
+}
+
+fliran_wine__alive() {
+    local want
+    { read -r want <"$FLIRAN_WINE_STATE/users/$1"; } 2>/dev/null || return 1
+    fliran_wine__procstat "$1" || return 1
+    [ "$want" = "$FLIRAN_WINE__START" ] && [ "$FLIRAN_WINE__STATE" != Z ]
+}
+
+# Drops users whose process is gone; succeeds if someone is still there.
+fliran_wine__prune() {
+    local file pid any=1
+    for file in "$FLIRAN_WINE_STATE"/users/*; do
+        [ -e "$file" ] || continue
+        pid="${file##*/}"
+        if fliran_wine__alive "$pid"; then
+            any=0
+        else
+            rm -f "$file"
+        fi
+    done
+    return $any
+}
+
+# True while PID runs; a zombie waiting to be reaped counts as gone.
+fliran_wine__pid_running() {
+    fliran_wine__procstat "$1" && [ "$FLIRAN_WINE__STATE" != Z ]
+}
+
+fliran_wine__wait_gone() {
+    local pid="$1" i
+    for ((i = 0; i < 100; i++)); do
+        fliran_wine__pid_running "$pid" || return 0
+        sleep 0.05
+    done
+    kill -KILL "$pid" 2>/dev/null
+    return 0
+}
+
+# Registry settings of the prefix; bump FLIRAN_WINE_CONFIG when changing them
+# so existing prefixes get them too.
+FLIRAN_WINE_CONFIG=1
+fliran_wine__write_config() {
+    # A crashing program must end with a failing exit code and must not wait
+    # for someone to close a crash dialog: no debugger is attached
+    # automatically (Wine still prints a backtrace to stderr).
+    printf '%s\r\n' \
+        'Windows Registry Editor Version 5.00' '' \
+        '[HKEY_CURRENT_USER\Software\Wine\WineDbg]' \
+        '"ShowCrashDialog"=dword:00000000' '' \
+        '[HKEY_LOCAL_MACHINE\Software\Microsoft\Windows NT\CurrentVersion\AeDebug]' \
+        '"Debugger"=-' \
+        '"Auto"="0"' '' >"$1"
+}
+
+# Creates the prefix once and applies the settings above. Caller holds the
+# lock and no wineserver of the prefix runs.
+fliran_wine_prefix_ensure() {
+    local have="" log="$FLIRAN_WINE_STATE/wineboot.log" reg
+    { read -r have <"$WINEPREFIX/.fliran-ready"; } 2>/dev/null
+    [ "$have" = "$FLIRAN_WINE_CONFIG" ] && return 0
+    if [ ! -f "$WINEPREFIX/.fliran-ready" ]; then
+        echo "wine-prefix: creating Wine prefix $WINEPREFIX (once, 10-20 s)" >&2
+        rm -rf "$WINEPREFIX"
+        if ! "${FLIRAN_WINE[@]}" wineboot -i </dev/null >"$log" 2>&1 9>&-; then
+            echo "wine-prefix: wineboot -i failed, see $log" >&2
+            "$FLIRAN_WINESERVER" -k </dev/null >/dev/null 2>&1 9>&-
+            return 1
+        fi
+    fi
+    reg="$FLIRAN_WINE_STATE/prefix-config.reg"
+    fliran_wine__write_config "$reg"
+    if ! "${FLIRAN_WINE[@]}" regedit /S "Z:${reg//\//\\}" </dev/null >>"$log" 2>&1 9>&-; then
+        echo "wine-prefix: importing $reg failed, see $log" >&2
+        "$FLIRAN_WINESERVER" -k </dev/null >/dev/null 2>&1 9>&-
+        return 1
+    fi
+    # Wait for the server started above to exit: only then is the registry
+    # written to disk and the prefix complete.
+    "$FLIRAN_WINESERVER" -w </dev/null >/dev/null 2>&1 9>&-
+    echo "$FLIRAN_WINE_CONFIG" >"$WINEPREFIX/.fliran-ready"
+}
+
+# Starts Xvfb on a free display number (Xvfb picks it itself). Caller holds
+# the lock.
+fliran_wine__start_xvfb() {
+    local numfile="$FLIRAN_WINE_STATE/xvfb.display" i num
+    : >"$numfile"
+    # Double fork with setsid: Xvfb belongs to no test's process tree, so a
+    # test killed on timeout does not take the shared display with it.
+    (setsid Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp -noreset \
+        3>"$numfile" </dev/null >"$FLIRAN_WINE_STATE/xvfb.log" 2>&1 9>&- &
+     echo $! >"$FLIRAN_WINE_STATE/xvfb.pid")
+    for ((i = 0; i < 200; i++)); do
+        # Xvfb writes the number and a newline once it accepts clients.
+        num=""
+        read -r num <"$numfile" 2>/dev/null && [ -n "$num" ] && break
+        num=""
+        fliran_wine__pid_running "$(cat "$FLIRAN_WINE_STATE/xvfb.pid")" || break
+        sleep 0.05
+    done
+    if [ -z "$num" ]; then
+        echo "wine-prefix: Xvfb did not start, see $FLIRAN_WINE_STATE/xvfb.log" >&2
+        kill "$(cat "$FLIRAN_WINE_STATE/xvfb.pid" 2>/dev/null)" 2>/dev/null
+        rm -f "$FLIRAN_WINE_STATE/xvfb.pid"
+        return 1
+    fi
+    echo ":$num" >"$FLIRAN_WINE_STATE/display"
+}
+
+# Background watchdog: stops the instance once every user process is gone,
+# even if a user was killed before it could leave (ctest timeout, Ctrl-C).
+fliran_wine__start_watcher() {
+    (FLIRAN_WINEPREFIX="$WINEPREFIX" setsid bash -c '
+        source "$1"
+        fliran_wine_env
+        while sleep 1; do
+            fliran_wine_lock || continue
+            if [ "$(cat "$FLIRAN_WINE_STATE/watcher.pid" 2>/dev/null)" != "$$" ]; then
+                fliran_wine_unlock; exit 0
+            fi
+            if ! fliran_wine__prune; then
+                rm -f "$FLIRAN_WINE_STATE/watcher.pid"
+                fliran_wine__stop
+                fliran_wine_unlock; exit 0
+            fi
+            fliran_wine_unlock
+        done' fliran-wine-watcher "$FLIRAN_WINE_TOOLS_DIR/wine-prefix.sh" \
+        </dev/null >/dev/null 2>&1 9>&- &
+     echo $! >"$FLIRAN_WINE_STATE/watcher.pid")
+}
+
+fliran_wine__running() {
+    [ -f "$FLIRAN_WINE_STATE/display" ]
+}
+
+# Stops wineserver (and with it every Wine process of the prefix) and the Xvfb
+# this script started. Caller holds the lock.
+fliran_wine__stop() {
+    local pid
+    fliran_wine__log "stopping instance"
+    "$FLIRAN_WINESERVER" -k </dev/null >/dev/null 2>&1 9>&-
+    "$FLIRAN_WINESERVER" -w </dev/null >/dev/null 2>&1 9>&-
+    pid="$(cat "$FLIRAN_WINE_STATE/xvfb.pid" 2>/dev/null)"
+    if fliran_wine__pid_running "$pid"; then
+        kill "$pid" 2>/dev/null
+        fliran_wine__wait_gone "$pid"
+    fi
+    pid="$(cat "$FLIRAN_WINE_STATE/watcher.pid" 2>/dev/null)"
+    if [ -n "$pid" ] && [ "$pid" != "$$" ] && fliran_wine__pid_running "$pid"; then
+        kill "$pid" 2>/dev/null
+    fi
+    rm -f "$FLIRAN_WINE_STATE/xvfb.pid" "$FLIRAN_WINE_STATE/watcher.pid" \
+        "$FLIRAN_WINE_STATE/display" "$FLIRAN_WINE_STATE/xvfb.display"
+    rm -f "$FLIRAN_WINE_STATE"/users/*
+}
+
+# Starts display, prefix and a persistent wineserver. Caller holds the lock.
+fliran_wine__start() {
+    fliran_wine__log "starting instance"
+    # A previous instance whose users all died: clean it up first.
+    fliran_wine__stop
+    if [ -n "${DISPLAY:-}" ]; then
+        echo "$DISPLAY" >"$FLIRAN_WINE_STATE/display"
+    else
+        fliran_wine__start_xvfb || return 1
+    fi
+    DISPLAY="$(cat "$FLIRAN_WINE_STATE/display")"
+    export DISPLAY
+    if ! fliran_wine_prefix_ensure; then
+        fliran_wine__stop
+        return 1
+    fi
+    # Persistent server: it stays up between the test programs of one ctest
+    # run instead of being restarted for each of them. It daemonizes itself;
+    # its output goes to the state folder, never into a test's pipes.
+    "$FLIRAN_WINESERVER" -p </dev/null >>"$FLIRAN_WINE_STATE/wineserver.log" 2>&1 9>&-
+    # Boot the prefix once with detached standard handles so that the
+    # long-lived Wine system processes do not hold a test's output pipe open.
+    "${FLIRAN_WINE[@]}" wineboot </dev/null >>"$FLIRAN_WINE_STATE/wineserver.log" 2>&1 9>&-
+    fliran_wine__start_watcher
+}
+
+fliran_wine_acquire() {
+    local pid="$1" start
+    fliran_wine__procstat "$pid" || { echo "wine-prefix: no process $pid" >&2; return 1; }
+    start="$FLIRAN_WINE__START"
+    fliran_wine_lock || return 1
+    if ! fliran_wine__prune || ! fliran_wine__running; then
+        if ! fliran_wine__start; then
+            fliran_wine_unlock
+            return 1
+        fi
+    fi
+    echo "$start" >"$FLIRAN_WINE_STATE/users/$pid"
+    read -r DISPLAY <"$FLIRAN_WINE_STATE/display"
+    export DISPLAY
+    fliran_wine_unlock
+}
+
+fliran_wine_release() {
+    local pid="$1"
+    fliran_wine_lock || return 1
+    rm -f "$FLIRAN_WINE_STATE/users/$pid"
+    if ! fliran_wine__prune; then
+        fliran_wine__stop
+    fi
+    fliran_wine_unlock
+}
+
+# Stops the instance if none of its users is alive any more.
+fliran_wine_reap() {
+    fliran_wine_lock || return 1
+    if ! fliran_wine__prune; then
+        fliran_wine__stop
+    fi
+    fliran_wine_unlock
+}
+
+fliran_wine_shutdown() {
+    fliran_wine_lock || return 1
+    fliran_wine__stop
+    fliran_wine_unlock
+}
+
+# COMn inside the prefix opens DEV (for example a pty made by socat).
+fliran_wine_map_com() {
+    local n="$1" dev="$2"
+    mkdir -p "$WINEPREFIX/dosdevices"
+    ln -sfn "$dev" "$WINEPREFIX/dosdevices/com$n"
+}
+
+fliran_wine_unmap_com() {
+    rm -f "$WINEPREFIX/dosdevices/com$1"
+}

@@ -1,0 +1,63 @@
+#!/usr/bin/env bash
+# Runs a Windows program under Wine in the project's own prefix and passes its
+# exit code through. CTest uses this as CMAKE_CROSSCOMPILING_EMULATOR.
+#
+#   tools/wine-run.sh PROGRAM.exe [ARGS...]
+#   tools/wine-run.sh --session-begin   keep prefix, display and wineserver up
+#                                       for as long as the calling process
+#                                       (ctest) lives
+#   tools/wine-run.sh --session-end     leave that session again
+#   tools/wine-run.sh --cleanup         stop Xvfb and wineserver of the prefix
+#                                       if no process uses them any more
+#   tools/wine-run.sh --shutdown        stop them even if still in use
+#
+# Environment:
+#   FLIRAN_WINEPREFIX   prefix folder (default: build/wine-prefix in the repo)
+#   FLIRAN_WINEDEBUG    WINEDEBUG for the program (default: -all)
+#   DISPLAY             used when set and no instance runs yet; otherwise a
+#                       private Xvfb is started and stopped again afterwards
+set -u
+
+# shellcheck source=tools/wine-prefix.sh
+case "${BASH_SOURCE[0]}" in
+    */*) source "${BASH_SOURCE[0]%/*}/wine-prefix.sh" ;;
+    *) source ./wine-prefix.sh ;;
+esac
+fliran_wine_env
+
+case "${1:-}" in
+    "")
+        echo "usage: $0 PROGRAM.exe [ARGS...] | --session-begin | --session-end | --cleanup | --shutdown" >&2
+        exit 2
+        ;;
+    --session-begin)
+        # The session belongs to the parent: ctest runs this as a fixture
+        # setup test, so the instance lives until ctest ends or the cleanup
+        # fixture runs --session-end.
+        fliran_wine_acquire "$PPID" || exit 1
+        echo "Wine session on DISPLAY=$DISPLAY, prefix $WINEPREFIX"
+        exit 0
+        ;;
+    --session-end)
+        fliran_wine_release "$PPID"
+        exit $?
+        ;;
+    --cleanup)
+        fliran_wine_reap
+        exit $?
+        ;;
+    --shutdown)
+        fliran_wine_shutdown
+        exit $?
+        ;;
+esac
+
+fliran_wine_acquire "$$" || exit 1
+trap 'fliran_wine_release "$$"' EXIT
+trap 'exit 143' TERM
+trap 'exit 130' INT
+trap 'exit 129' HUP
+
+"${FLIRAN_WINE[@]}" "$@"
+rc=$?
+exit "$rc"
