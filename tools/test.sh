@@ -13,30 +13,8 @@ set -uo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.." || exit 1
 ROOT="$PWD"
 
-PACKAGES=(
-    cmake make g++
-    googletest libgtest-dev libbenchmark-dev
-    g++-mingw-w64-x86-64 g++-mingw-w64-x86-64-posix
-    wine wine64 xvfb xdotool socat
-)
-
-install_missing() {
-    local missing=() pkg
-    for pkg in "${PACKAGES[@]}"; do
-        if ! dpkg-query -W -f='${Status}\n' "$pkg" 2>/dev/null | grep -q '^install ok installed$'; then
-            missing+=("$pkg")
-        fi
-    done
-    [ ${#missing[@]} -eq 0 ] && return 0
-    echo "== installing: ${missing[*]}"
-    if [ "$(id -u)" -ne 0 ]; then
-        echo "test.sh: missing packages (${missing[*]}); run as root or install them" >&2
-        return 1
-    fi
-    export DEBIAN_FRONTEND=noninteractive
-    apt-get update -q || return 1
-    apt-get install -y -q "${missing[@]}" </dev/null || return 1
-}
+# shellcheck source=tools/packages.sh
+source "$ROOT/tools/packages.sh"
 
 # Stops the shared Wine instance if a run was interrupted and nobody else
 # still uses it, so no Xvfb or wineserver outlives this script.
@@ -86,7 +64,7 @@ run_preset() {
     fi
 }
 
-if ! install_missing; then
+if ! fliran_install_packages; then
     echo "test.sh: package installation failed" >&2
     exit 1
 fi
