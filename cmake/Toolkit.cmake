@@ -1,0 +1,24 @@
+# The window toolkit: the control object over Win32 and its tests (Win32 builds only).
+
+add_library(fliran_toolkit STATIC
+  toolkit/bitmap.cpp
+  toolkit/combo_box.cpp
+  toolkit/command_tables.cpp
+  toolkit/control.cpp
+  toolkit/control_proc.cpp
+  toolkit/graphics.cpp
+  toolkit/navigation.cpp
+)
+target_include_directories(fliran_toolkit PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
+target_link_libraries(fliran_toolkit PUBLIC fliran_core user32 gdi32 comctl32 kernel32)
+
+fliran_add_test(toolkit_tests
+  tests/toolkit/control_test.cpp
+  tests/toolkit/items_test.cpp
+  tests/toolkit/input_test.cpp
+  tests/toolkit/graphics_test.cpp
+  tests/toolkit/x_input.cpp
+  tests/toolkit/toolkit_test.cpp
+  LIBS fliran_toolkit
+  TIMEOUT 120
+)

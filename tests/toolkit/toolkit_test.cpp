@@ -1,0 +1,46 @@
+// Helpers of the toolkit tests.
+#include "toolkit_test.h"
+
+#include <string>
+
+#include "toolkit/win.h"
+
+namespace fliran::test {
+
+void PumpQueued() {
+  MSG msg;
+  while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE) != FALSE) {
+    if (msg.message == WM_QUIT) {
+      // Kept for the test to see.
+      PostQuitMessage(static_cast<int>(msg.wParam));
+      return;
+    }
+    TranslateMessage(&msg);
+    DispatchMessageW(&msg);
+  }
+}
+
+bool PumpUntil(const std::function<bool()>& done, int timeoutMs) {
+  const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+  while (true) {
+    PumpQueued();
+    if (done()) return true;
+    if (std::chrono::steady_clock::now() >= end) return done();
+    MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
+  }
+}
+
+void PumpFor(int ms) {
+  PumpUntil([] { return false; }, ms);
+}
+
+std::string UniqueCaption(const std::string& purpose) {
+  return "fliran-" + purpose + "-" + std::to_string(GetCurrentProcessId());
+}
+
+bool TakeQuitMessage() {
+  MSG msg;
+  return PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE) != FALSE;
+}
+
+}  // namespace fliran::test

@@ -1,0 +1,52 @@
+// Helpers of the toolkit tests: message pumping with generous time bounds, owners for test
+// windows, and resetting the process-wide state between tests.
+#pragma once
+
+#include <chrono>
+#include <functional>
+#include <string>
+#include <string_view>
+
+#include "runtime/app.h"
+#include "toolkit/control.h"
+
+namespace fliran::test {
+
+// Handles queued messages (and those arriving) for about ms milliseconds.
+void PumpFor(int ms);
+// Handles messages until done() holds or timeoutMs passed; answers done().
+bool PumpUntil(const std::function<bool()>& done, int timeoutMs = 10000);
+// Handles the messages that are queued now.
+void PumpQueued();
+
+// Restores the process-wide state that a test may change.
+struct TAppStateGuard {
+  TAppStateGuard() { Reset(); }
+  ~TAppStateGuard() { Reset(); }
+  static void Reset() {
+    AppRunning = false;
+    AppTerminated = false;
+    ProgramMessageFilter = nullptr;
+  }
+};
+
+// A unique window caption for this process and purpose (found again by xdotool).
+std::string UniqueCaption(const std::string& purpose);
+
+// Windows that are never shown: unmapping a shown top-level window costs Wine a long wait for
+// a window manager when none runs, so tests that need no visible window use these.
+inline TControl* HiddenForm(TControl* parent, std::string_view caption) {
+  TControl* form = CreateForm(parent, caption);
+  form->Hide();
+  return form;
+}
+inline TControl* HiddenApp(std::string_view caption) {
+  TControl* app = CreateAppWindow(caption);
+  app->Hide();
+  return app;
+}
+
+// Removes a pending quit message, if any; answers whether there was one.
+bool TakeQuitMessage();
+
+}  // namespace fliran::test

@@ -1,0 +1,55 @@
+// Pieces of the control object shared by its source files; not for use outside the toolkit.
+#pragma once
+
+#include <string>
+
+#include "toolkit/control.h"
+
+namespace fliran {
+
+inline constexpr wchar_t SelfProperty[] = L"SELF_";
+inline constexpr wchar_t PrevProcProperty[] = L"PREV_PROC";
+
+// Gives the toolkit's own source files access to a control's private state.
+struct TControlAccess {
+  static HWND& Handle(TControl* c) { return c->handle_; }
+  static bool& Destroying(TControl* c) { return c->destroying_; }
+  static HWND& ComboEdit(TControl* c) { return c->comboEdit_; }
+  static bool& Visible(TControl* c) { return c->visible_; }
+  static DWORD& Style(TControl* c) { return c->style_; }
+  static DWORD& ExStyle(TControl* c) { return c->exStyle_; }
+  static std::string& Caption(TControl* c) { return c->caption_; }
+  static RECT& Bounds(TControl* c) { return c->bounds_; }
+  static const std::vector<TControl*>& Children(const TControl* c) { return c->children_; }
+};
+
+// The control whose window CreateWindowExW is making right now (one program-wide slot).
+inline TControl* CreatingControl = nullptr;
+
+// The toolkit's window procedure, used by every "obj_" class.
+LRESULT CALLBACK ToolkitWindowProc(HWND wnd, UINT message, WPARAM wParam, LPARAM lParam);
+
+// Message procedures attached by the constructors.
+bool CommonControlHook(TControl* control, TMsg& msg, LRESULT& result);
+bool ComboBoxHook(TControl* control, TMsg& msg, LRESULT& result);
+bool FormHook(TControl* control, TMsg& msg, LRESULT& result);
+bool AppWindowHook(TControl* control, TMsg& msg, LRESULT& result);
+void AppWindowAfterCreate(TControl* control);
+void ComboBoxAfterCreate(TControl* control);
+
+// Frees the object once the messages now queued are handled: the platform drops messages
+// posted to a window that is being destroyed, so the request goes to the toolkit's own
+// message-only window, and the object is held until it arrives.
+void PostDeferredFree(TControl* control);
+
+// Key code, shift state and mouse helpers.
+std::uint32_t ShiftState();
+bool CtrlOrAltDown();
+
+// Requests a WM_MOUSELEAVE for the window (through _TrackMouseEvent when the platform has it).
+void TrackMouseLeave(HWND wnd);
+
+// An exception reached a window procedure: that is a bug. Prints the reason and terminates.
+[[noreturn]] void FatalToolkitError(const char* where) noexcept;
+
+}  // namespace fliran
