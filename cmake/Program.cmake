@@ -1,15 +1,44 @@
-# Program entry, message loop, hint manager and the small Win32 helpers around them.
+# Program entry, message loop, hint manager, the small Win32 helpers around them, and the program.
 
 add_library(fliran_program STATIC
+  runtime/app_win32.cpp
   runtime/command_line_win32.cpp
   toolkit/ini_file.cpp
   toolkit/screen.cpp
   visual/hint_manager.cpp
 )
-target_link_libraries(fliran_program PUBLIC fliran_core comctl32 user32 gdi32)
+target_link_libraries(fliran_program PUBLIC fliran_toolkit fliran_core comctl32 user32 gdi32)
+
+add_executable(fliran-panel WIN32
+  scheme/main.cpp
+  scheme/stand_in_panel.cpp
+)
+target_link_libraries(fliran-panel PRIVATE fliran_program)
 
 fliran_add_test(program_tests
   tests/program/hint_manager_test.cpp
   tests/program/ini_file_test.cpp
+  tests/program/lifecycle_test.cpp
   LIBS fliran_program
 )
+
+# Starts the program as a separate process.
+fliran_add_test(entry_tests
+  tests/program/entry_test.cpp
+  LIBS fliran_core
+)
+target_compile_definitions(entry_tests PRIVATE FLIRAN_PANEL_EXE="$<TARGET_FILE_NAME:fliran-panel>")
+add_dependencies(entry_tests fliran-panel)
+
+# Start-up benchmark helpers (tools/startup-bench.sh).
+add_executable(startup_floor WIN32 tools/bench/startup_floor.cpp)
+target_link_options(startup_floor PRIVATE -municode)
+add_executable(startup_floor_cc WIN32 tools/bench/startup_floor.cpp)
+target_compile_definitions(startup_floor_cc PRIVATE FLOOR_COMMON_CONTROLS)
+target_link_libraries(startup_floor_cc PRIVATE comctl32)
+target_link_options(startup_floor_cc PRIVATE -municode)
+target_include_directories(startup_floor_cc PRIVATE ${CMAKE_SOURCE_DIR})
+add_executable(startup_probe tools/bench/startup_probe.cpp)
+target_link_options(startup_probe PRIVATE -municode)
+target_include_directories(startup_floor PRIVATE ${CMAKE_SOURCE_DIR})
+target_include_directories(startup_probe PRIVATE ${CMAKE_SOURCE_DIR})

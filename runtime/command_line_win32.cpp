@@ -2,10 +2,7 @@
 // code page; it is handed on as CP1251 like every text of the program.
 #include "runtime/command_line.h"
 
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#include <windows.h>
+#include "toolkit/win.h"
 
 #include <vector>
 

@@ -2,10 +2,7 @@
 // calls, so a Cyrillic path or key works whatever the system's code page.
 #include "toolkit/ini_file.h"
 
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#include <windows.h>
+#include "toolkit/win.h"
 
 #include <vector>
 

@@ -1,8 +1,5 @@
 // The screen's pixels per inch, read once, for font heights.
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#include <windows.h>
+#include "toolkit/win.h"
 
 #include "runtime/font.h"
 

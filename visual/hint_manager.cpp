@@ -5,7 +5,7 @@
 #include <algorithm>
 
 #include "runtime/cp1251.h"
-#include "toolkit/colors.h"
+#include "toolkit/graphics.h"
 
 namespace fliran {
 

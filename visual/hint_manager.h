@@ -2,13 +2,7 @@
 // of its own; a tracking manager shows, hides and moves the tip as the element reports the mouse.
 #pragma once
 
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#include <windows.h>
+#include "toolkit/win.h"
 
 #include <commctrl.h>
 

@@ -1,10 +1,7 @@
 // The hint manager on real tooltip windows.
 #include <gtest/gtest.h>
 
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#include <windows.h>
+#include "toolkit/win.h"
 
 #include <commctrl.h>
 

@@ -1,10 +1,7 @@
 // The ini-file object against a real private-profile file next to the test program.
 #include <gtest/gtest.h>
 
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#include <windows.h>
+#include "toolkit/win.h"
 
 #include "runtime/cp1251.h"
 #include "toolkit/ini_file.h"

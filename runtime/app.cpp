@@ -1,0 +1,29 @@
+// The start procedures.
+#include "runtime/app.h"
+
+namespace fliran {
+
+namespace {
+std::vector<TStartProc>& StartProcs() {
+  static std::vector<TStartProc> procs;
+  return procs;
+}
+}  // namespace
+
+void AddStartProc(TStartProc proc) { StartProcs().push_back(proc); }
+
+void RunStartProcs() {
+  std::vector<TStartProc>& procs = StartProcs();
+  // The size is read again before each call: a procedure may add another, which runs in this
+  // same pass. Entries are copied out before the call because adding may move the array.
+  for (std::size_t i = 0; i < procs.size(); ++i) {
+    const TStartProc proc = procs[i];
+    if (proc) proc();
+  }
+  procs.clear();
+  procs.shrink_to_fit();
+}
+
+std::size_t StartProcCount() { return StartProcs().size(); }
+
+}  // namespace fliran

@@ -1,0 +1,21 @@
+// Program entry: module initialisations, the /ih switch, the panel, the message loop, teardown.
+#include "runtime/app.h"
+#include "runtime/command_line.h"
+#include "scheme/stand_in_panel.h"
+#include "toolkit/win.h"
+
+#include <memory>
+
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+  using namespace fliran;
+  TProgramModules modules;
+  if (CommandLineArg(1) == "/ih") {
+    ShowInfoBox();
+    return 0;
+  }
+  auto panel = std::make_unique<TStandInPanel>();
+  ShowMainForm(panel->MainFormVisible());
+  RunMessageLoop(AppWindow);
+  panel.reset();
+  return 0;
+}
