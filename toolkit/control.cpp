@@ -72,12 +72,13 @@ TControl::~TControl() {
     child->parent_ = nullptr;
     child->Free();
   }
-  if (parent_ != nullptr) {
-    if (TControl* form = parent_->ParentForm(); form != nullptr) {
-      if (form->FocusedControl == this) form->FocusedControl = nullptr;
-      if (form->DefaultButton == this) form->DefaultButton = nullptr;
-      if (form->CancelButton == this) form->CancelButton = nullptr;
-    }
+  // Nothing above may keep pointing here: the form remembers its focused control and its
+  // buttons, the application window the form that had the focus. The application window is
+  // the form's parent, and at shutdown it is no longer AppWindow when its forms go.
+  for (TControl* above = parent_; above != nullptr; above = above->parent_) {
+    if (above->FocusedControl == this) above->FocusedControl = nullptr;
+    if (above->DefaultButton == this) above->DefaultButton = nullptr;
+    if (above->CancelButton == this) above->CancelButton = nullptr;
   }
   if (AppWindow != nullptr && AppWindow != this && AppWindow->FocusedControl == this) AppWindow->FocusedControl = nullptr;
   if (CreatingControl == this) CreatingControl = nullptr;
@@ -163,7 +164,8 @@ bool TControl::RegisterSuperclass(std::wstring& registeredName) {
 bool TControl::CreateControlWindow() {
   if (parent_ != nullptr && parent_->handle_ == nullptr && !parent_->CreateControlWindow()) return false;
   if (handle_ != nullptr) {
-    if (visible_ != ((GetWindowLongPtrW(handle_, GWL_STYLE) & WS_VISIBLE) != 0)) SetVisible(visible_);
+    // Re-apply a visibility the program asked for; a window on its way out is never shown again.
+    if (!destroying_ && visible_ != ((GetWindowLongPtrW(handle_, GWL_STYLE) & WS_VISIBLE) != 0)) SetVisible(visible_);
     return true;
   }
   if (destroying_) return false;

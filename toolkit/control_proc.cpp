@@ -312,6 +312,18 @@ LRESULT TControl::DefaultHandling(TMsg& msg) {
       return DefaultProc(msg);
     }
 
+    case WM_WINDOWPOSCHANGED: {
+      // The platform shows and hides windows on its own too (DestroyWindow hides a window
+      // before it goes, an owner that is minimised hides its forms): the remembered visibility
+      // follows, so that making the window "if needed" later does not show it again.
+      const auto* pos = reinterpret_cast<const WINDOWPOS*>(msg.LParam);
+      if (msg.Wnd == handle_ && pos != nullptr) {
+        if ((pos->flags & SWP_SHOWWINDOW) != 0) visible_ = true;
+        if ((pos->flags & SWP_HIDEWINDOW) != 0) visible_ = false;
+      }
+      return DefaultProc(msg);
+    }
+
     case WM_SYSCOMMAND:
       if ((msg.WParam & 0xFFF0) == SC_MINIMIZE && IsMainWindow() && AppWindow != nullptr && AppWindow != this &&
           AppWindow->handle_ != nullptr) {
@@ -510,8 +522,10 @@ bool FormHook(TControl* form, TMsg& msg, LRESULT& result) {
 
 bool AppWindowHook(TControl* app, TMsg& msg, LRESULT& result) {
   if (msg.Message == WM_SETFOCUS) {
+    // The platform activates the application window when a form is hidden or destroyed; a form
+    // on its way out must not get the focus (and with it its window) back.
     TControl* focused = app->FocusedControl;
-    if (focused == nullptr || focused == app || !focused->CreateControlWindow()) return false;
+    if (focused == nullptr || focused == app || focused->Destroying() || !focused->CreateControlWindow()) return false;
     SetFocus(focused->Handle());
     result = 0;
     return true;

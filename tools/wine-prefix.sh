@@ -148,18 +148,29 @@ fliran_wine__wait_gone() {
 
 # Registry settings of the prefix; bump FLIRAN_WINE_CONFIG when changing them
 # so existing prefixes get them too.
-FLIRAN_WINE_CONFIG=1
+FLIRAN_WINE_CONFIG=2
 fliran_wine__write_config() {
     # A crashing program must end with a failing exit code and must not wait
     # for someone to close a crash dialog: no debugger is attached
     # automatically (Wine still prints a backtrace to stderr).
+    #
+    # The test programs that show windows of their own get unmanaged X
+    # windows: for a managed window Wine waits up to 2 s for a window manager
+    # to confirm every hide, and on Xvfb none ever does, so each shown window
+    # cost its test 2 s. Only the test programs (by their file names in the
+    # build): the panel itself stays managed, so that on a desktop with a
+    # window manager it keeps its frame and close button.
     printf '%s\r\n' \
         'Windows Registry Editor Version 5.00' '' \
         '[HKEY_CURRENT_USER\Software\Wine\WineDbg]' \
         '"ShowCrashDialog"=dword:00000000' '' \
         '[HKEY_LOCAL_MACHINE\Software\Microsoft\Windows NT\CurrentVersion\AeDebug]' \
         '"Debugger"=-' \
-        '"Auto"="0"' '' >"$1"
+        '"Auto"="0"' '' \
+        '[HKEY_CURRENT_USER\Software\Wine\AppDefaults\toolkit_tests.exe\X11 Driver]' \
+        '"Managed"="N"' '' \
+        '[HKEY_CURRENT_USER\Software\Wine\AppDefaults\program_tests.exe\X11 Driver]' \
+        '"Managed"="N"' '' >"$1"
 }
 
 # Creates the prefix once and applies the settings above. Caller holds the

@@ -10,6 +10,7 @@
 #include "toolkit/control.h"
 #include "toolkit/win.h"
 #include "toolkit_test.h"
+#include "x_input.h"
 
 namespace fliran {
 namespace {
@@ -308,6 +309,85 @@ TEST(DefaultHandling, SecondaryFormClosesItsWindowAndIsFreedWithIt) {
   EXPECT_EQ(app->ChildCount(), 1);
 }
 
+// Records the system commands that reach one window.
+struct TSysCommands {
+  HWND window = nullptr;
+  std::vector<WPARAM> seen;
+  bool OnMessage(TMsg& msg, LRESULT& result) {
+    if (msg.Wnd != window || msg.Message != WM_SYSCOMMAND) return false;
+    seen.push_back(msg.WParam & 0xFFF0);
+    result = 0;
+    return true;  // the test only looks: the application window is not really minimised
+  }
+};
+
+TEST(DefaultHandling, MinimiseCommandOfTheMainWindowIsPostedToTheApplicationWindow) {
+  test::TAppStateGuard state;
+  TObjPtr<TControl> app(test::HiddenApp("minimise-app"));
+  TControl* main = test::HiddenForm(app.get(), "main");
+  TControl* second = test::HiddenForm(app.get(), "second");
+  ASSERT_TRUE(main->CreateControlWindow() && second->CreateControlWindow());
+  ASSERT_TRUE(main->IsMainWindow());
+  TSysCommands commands;
+  commands.window = app->Handle();
+  app->MessageEvent = MakeMethod<&TSysCommands::OnMessage>(&commands);
+  EXPECT_EQ(SendMessageW(main->Handle(), WM_SYSCOMMAND, SC_MINIMIZE, 0), 0);
+  EXPECT_EQ(IsIconic(main->Handle()), FALSE);
+  EXPECT_TRUE(commands.seen.empty());  // posted, not sent
+  ASSERT_TRUE(PumpUntil([&] { return !commands.seen.empty(); }, 5000));
+  EXPECT_EQ(commands.seen, (std::vector<WPARAM>{SC_MINIMIZE}));
+  // Any other form minimises itself.
+  SendMessageW(second->Handle(), WM_SYSCOMMAND, SC_MINIMIZE, 0);
+  EXPECT_NE(IsIconic(second->Handle()), FALSE);
+  test::PumpFor(200);
+  EXPECT_EQ(commands.seen.size(), 1u);
+}
+
+// A shown application window with a shown form that it owns, as the program has them.
+class OwnerMinimised : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(inputLock.Held());
+    app.reset(CreateAppWindow("owner-app"));
+    form = CreateForm(app.get(), "owned");
+    form->SetBoundsRect(RECT{700, 40, 900, 160});
+    ASSERT_TRUE(form->CreateControlWindow());
+    ASSERT_NE(IsWindowVisible(form->Handle()), FALSE);
+  }
+  // What the platform tells the windows that an owner hides while it is minimised and shows
+  // again when it is restored; between the two the form stays hidden.
+  void OwnerMinimisedAndRestored() {
+    SendMessageW(form->Handle(), WM_SHOWWINDOW, FALSE, SW_PARENTCLOSING);
+    EXPECT_EQ(IsWindowVisible(form->Handle()), FALSE);
+    EXPECT_FALSE(form->Visible());
+    // Making the window "if needed" does not show it while its owner is minimised.
+    EXPECT_TRUE(form->CreateControlWindow());
+    EXPECT_EQ(IsWindowVisible(form->Handle()), FALSE);
+    EXPECT_EQ(SendMessageW(form->Handle(), WM_SHOWWINDOW, TRUE, SW_PARENTOPENING), 0);
+  }
+  test::TXInputLock inputLock;  // shown windows take the foreground: not while a test types
+  test::TAppStateGuard state;
+  TObjPtr<TControl> app;
+  TControl* form = nullptr;
+};
+
+TEST_F(OwnerMinimised, FormComesBackAsItWas) {
+  OwnerMinimisedAndRestored();
+  EXPECT_NE(IsWindowVisible(form->Handle()), FALSE);
+  EXPECT_TRUE(form->Visible());
+  EXPECT_EQ(IsZoomed(form->Handle()), FALSE);
+  EXPECT_EQ(IsIconic(form->Handle()), FALSE);
+}
+
+TEST_F(OwnerMinimised, MaximisedFormComesBackMaximised) {
+  ShowWindow(form->Handle(), SW_MAXIMIZE);
+  PumpQueued();
+  ASSERT_NE(IsZoomed(form->Handle()), FALSE);
+  OwnerMinimisedAndRestored();
+  EXPECT_NE(IsWindowVisible(form->Handle()), FALSE);
+  EXPECT_NE(IsZoomed(form->Handle()), FALSE);
+}
+
 TEST(DeferredFree, MainWindowObjectOutlivesItsWindowUntilQueuedMessagesAreHandled) {
   test::TAppStateGuard state;
   TControl* form = test::HiddenForm(nullptr, "deferred");  // freed by the toolkit
@@ -547,6 +627,8 @@ TEST(Notifications, ColourMessagesAreAnsweredWithTheControlsColours) {
 }
 
 TEST(Notifications, ShowAndHideEventsFollowVisibility) {
+  test::TXInputLock inputLock;  // a shown window takes the foreground: not while a test types
+  ASSERT_TRUE(inputLock.Held());
   test::TAppStateGuard state;
   TObjPtr<TControl> form(CreateForm(nullptr, "visibility"));
   form->Hide();

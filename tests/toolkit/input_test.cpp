@@ -120,6 +120,19 @@ TEST_F(Keyboard, EnterPressesTheDefaultButton) {
   EXPECT_TRUE(last->Focused());
 }
 
+TEST_F(Keyboard, EscPressesTheCancelButton) {
+  TClicks clicks;
+  button->ClickEvent = MakeMethod<&TClicks::OnClick>(&clicks);
+  button->SetCancelButton(true);
+  AppRunning = true;
+  ASSERT_TRUE(edit->Focused());
+  ASSERT_TRUE(SendKeys(caption, "Escape"));
+  EXPECT_TRUE(PumpUntil([&] { return clicks.count == 1; }, 10000));
+  EXPECT_TRUE(button->Focused());
+  test::PumpFor(200);
+  EXPECT_EQ(clicks.count, 1);
+}
+
 TEST_F(Keyboard, EscInAnOpenDropDownRestoresTheIndexItHadWhenItOpened) {
   combo->SetCurrentIndex(1);
   combo->Focus();

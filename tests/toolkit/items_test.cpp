@@ -2,11 +2,14 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "runtime/cp1251.h"
 #include "toolkit/control.h"
+#include "toolkit/graphics.h"
 #include "toolkit/win.h"
 #include "toolkit_test.h"
+#include "x_input.h"
 
 namespace fliran {
 namespace {
@@ -223,6 +226,81 @@ TEST_F(ComboItems, SelectionHandlerRunsAfterThePlatformSettledIndexAndText) {
   ASSERT_GE(probe.calls, 1);
   EXPECT_EQ(probe.index, 2);
   EXPECT_EQ(probe.text, "two");
+}
+
+// ---------------------------------------------------------------------------------------------
+// Owner-drawn combo box: the form asks the combo box's handlers for the row height and the
+// drawing of an item.
+
+struct TOwnerDraw {
+  std::vector<int> measured;  // item ids asked for
+  std::vector<UINT> drawn;    // item ids drawn
+  int Measure(TControl*, int index) {
+    measured.push_back(index);
+    return 23;
+  }
+  bool Draw(TControl*, const DRAWITEMSTRUCT& item) {
+    drawn.push_back(item.itemID);
+    const TBrushHandle red(CreateSolidBrush(RGB(255, 0, 0)));
+    FillRect(item.hDC, &item.rcItem, red.get());
+    return true;
+  }
+};
+
+// A white memory surface compatible with the screen, to paint a control into.
+class TMemorySurface {
+ public:
+  TMemorySurface(int w, int h) {
+    HDC screen = GetDC(nullptr);
+    dc_ = CreateCompatibleDC(screen);
+    bitmap_.reset(CreateCompatibleBitmap(screen, w, h));
+    ReleaseDC(nullptr, screen);
+    old_ = SelectObject(dc_, bitmap_.get());
+    const RECT all{0, 0, w, h};
+    FillRect(dc_, &all, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+  }
+  ~TMemorySurface() {
+    SelectObject(dc_, old_);
+    DeleteDC(dc_);
+  }
+  TMemorySurface(const TMemorySurface&) = delete;
+  TMemorySurface& operator=(const TMemorySurface&) = delete;
+  HDC Dc() const { return dc_; }
+
+ private:
+  HDC dc_ = nullptr;
+  TBitmapHandle bitmap_;
+  HGDIOBJ old_ = nullptr;
+};
+
+TEST(OwnerDrawnCombo, RowHeightComesFromTheMeasureHandlerAndItemsFromTheDrawHandler) {
+  test::TXInputLock inputLock;  // a shown window takes the foreground: not while a test types
+  ASSERT_TRUE(inputLock.Held());
+  test::TAppStateGuard state;
+  // Shown: the platform paints the item of a visible combo box only.
+  TObjPtr<TControl> form(CreateForm(nullptr, "owner-drawn"));
+  form->SetBoundsRect(RECT{700, 300, 900, 400});
+  TControl* combo = CreateComboBox(form.get(), ComboDropDownList | ComboOwnerDrawFixed);
+  combo->SetBoundsRect(RECT{0, 0, 120, 22});
+  TOwnerDraw probe;
+  combo->MeasureItemEvent = MakeMethod<&TOwnerDraw::Measure>(&probe);
+  combo->DrawItemEvent = MakeMethod<&TOwnerDraw::Draw>(&probe);
+  // The platform measures a fixed owner-drawn combo box while it makes the window.
+  ASSERT_TRUE(combo->CreateControlWindow());
+  EXPECT_FALSE(probe.measured.empty());
+  EXPECT_EQ(SendMessageW(combo->Handle(), CB_GETITEMHEIGHT, 0, 0), 23);
+  combo->AddItemText("zero");
+  combo->AddItemText("one");
+  combo->SetCurrentIndex(1);
+  // Painting the closed combo box into a memory surface draws the current item through the
+  // handler.
+  TMemorySurface surface(120, 60);
+  SendMessageW(combo->Handle(), WM_PRINTCLIENT, reinterpret_cast<WPARAM>(surface.Dc()), PRF_CLIENT);
+  ASSERT_FALSE(probe.drawn.empty());
+  EXPECT_EQ(probe.drawn.back(), 1u);
+  RECT client{};
+  GetClientRect(combo->Handle(), &client);
+  EXPECT_EQ(GetPixel(surface.Dc(), 6, (client.top + client.bottom) / 2), RGB(255, 0, 0));
 }
 
 }  // namespace

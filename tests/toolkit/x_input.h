@@ -12,8 +12,10 @@
 namespace fliran::test {
 
 // Held by a test for as long as it sends real input: test programs run in parallel share one
-// X display and keyboard focus, so input tests take turns. The lock is a named mutex of the
-// Wine session, which every test program of a run shares. Take it before making windows.
+// X display and keyboard focus, so input tests take turns. A test that shows a window holds it
+// too: a window that is shown is activated and takes the foreground, and with it the keys that
+// a test running at the same time types. The lock is a named mutex of the Wine session, which
+// every test program of a run shares. Take it before making windows.
 class TXInputLock {
  public:
   TXInputLock();
