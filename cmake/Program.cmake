@@ -19,16 +19,22 @@ fliran_add_test(program_tests
   tests/program/hint_manager_test.cpp
   tests/program/ini_file_test.cpp
   tests/program/lifecycle_test.cpp
+  tests/program/close_test.cpp
+  tests/toolkit/x_input.cpp
+  tests/toolkit/toolkit_test.cpp
   LIBS fliran_program
 )
 
 # Starts the program as a separate process.
 fliran_add_test(entry_tests
   tests/program/entry_test.cpp
-  LIBS fliran_core
+  tests/toolkit/x_input.cpp
+  tests/toolkit/toolkit_test.cpp
+  LIBS fliran_toolkit
 )
 target_compile_definitions(entry_tests PRIVATE FLIRAN_PANEL_EXE="$<TARGET_FILE_NAME:fliran-panel>")
 add_dependencies(entry_tests fliran-panel)
+add_dependencies(program_tests fliran-panel)
 
 # Start-up benchmark helpers (tools/startup-bench.sh).
 add_executable(startup_floor WIN32 tools/bench/startup_floor.cpp)

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "runtime/cp1251.h"
+#include "tests/toolkit/x_input.h"
 #include "toolkit/win.h"
 
 namespace fliran {
@@ -97,6 +98,7 @@ class Panel {
 };
 
 void ExpectInfoBox(const std::wstring& arguments) {
+  test::TXInputLock inputLock;  // the box takes the foreground
   SCOPED_TRACE(std::string(arguments.begin(), arguments.end()));
   Panel panel(arguments);
   ASSERT_TRUE(panel.Started());
@@ -114,6 +116,7 @@ void ExpectInfoBox(const std::wstring& arguments) {
 }
 
 void ExpectPanelStarts(const std::wstring& arguments) {
+  test::TXInputLock inputLock;  // the panel takes the foreground
   SCOPED_TRACE(std::string(arguments.begin(), arguments.end()));
   Panel panel(arguments);
   ASSERT_TRUE(panel.Started());

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "runtime/cp1251.h"
+#include "tests/toolkit/x_input.h"
 #include "visual/hint_manager.h"
 
 namespace fliran {
@@ -26,6 +27,8 @@ class HintManager : public ::testing::Test {
   }
   void TearDown() override { DestroyWindow(owner_); }
 
+  // Shown windows take the foreground: keep out of the way of tests that send real keys.
+  test::TXInputLock inputLock_;
   HWND owner_ = nullptr;
 };
 

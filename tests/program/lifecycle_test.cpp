@@ -6,6 +6,7 @@
 #include "runtime/link.h"
 #include "toolkit/control.h"
 #include "toolkit/win.h"
+#include "tests/toolkit/x_input.h"
 
 namespace fliran {
 namespace {
@@ -39,6 +40,8 @@ class MessageLoop : public ::testing::Test {
     }
   }
 
+  // Shown windows take the foreground: keep out of the way of tests that send real keys.
+  test::TXInputLock inputLock_;
   TControl* app_ = nullptr;
   TControl* form_ = nullptr;
   CloseCounter appCloses_;
