@@ -86,18 +86,18 @@ fliran_wine_acquire "$$" || exit 1
 
 # start_boards: fresh boards, each with empty files; fails if one does not come up.
 start_boards() {
-    local spec words n i
+    local board words n i
     rm -f "$work"/board*
-    for spec in "${BOARDS[@]}"; do
-        read -r -a words <<<"$spec"
+    for board in "${BOARDS[@]}"; do
+        read -r -a words <<<"$board"
         n="${words[0]}"
         "$board_sim" --wine-prefix "$WINEPREFIX" --com "$n" \
             --log "$work/board$n.log" --ready-file "$work/board$n.ready" "${words[@]:1}" \
             </dev/null >"$work/board$n.out" 2>"$work/board$n.err" 8>&- 9>&- &
         pids+=($!)
     done
-    for spec in "${BOARDS[@]}"; do
-        n="${spec%% *}"
+    for board in "${BOARDS[@]}"; do
+        n="${board%% *}"
         for ((i = 0; i < 200; i++)); do
             [ -f "$work/board$n.ready" ] && break
             sleep 0.025
