@@ -16,6 +16,7 @@ namespace {
 
 using test::PumpUntil;
 using test::SendKeys;
+using test::TSelectionProbe;
 
 struct TClicks {
   int count = 0;
@@ -148,20 +149,9 @@ TEST_F(Keyboard, EscInAnOpenDropDownRestoresTheIndexItHadWhenItOpened) {
   EXPECT_EQ(combo->GetText(), "one");
 }
 
-struct TSelection {
-  int calls = 0;
-  std::int32_t index = -2;
-  std::string text;
-  void OnSelect(TControl* sender) {
-    ++calls;
-    index = sender->CurrentIndex();
-    text = sender->GetText();
-  }
-};
-
 TEST_F(Keyboard, ComboSelectionHandlerSeesTheNewIndexAndText) {
-  TSelection selection;
-  combo->SelectionEvent = MakeMethod<&TSelection::OnSelect>(&selection);
+  TSelectionProbe selection;
+  combo->SelectionEvent = MakeMethod<&TSelectionProbe::OnSelect>(&selection);
   combo->SetCurrentIndex(0);
   combo->Focus();
   ASSERT_TRUE(FocusIs(combo));

@@ -200,22 +200,11 @@ TEST_F(ComboItems, CyrillicItems) {
   EXPECT_EQ(std::wstring(text), L"ПОРТ НЕ ОПРЕДЕЛЁН");
 }
 
-struct TSelectionProbe {
-  int calls = 0;
-  std::int32_t index = -2;
-  std::string text;
-  void OnSelect(TControl* sender) {
-    ++calls;
-    index = sender->CurrentIndex();
-    text = sender->GetText();
-  }
-};
-
 TEST_F(ComboItems, SelectionHandlerRunsAfterThePlatformSettledIndexAndText) {
   for (const char* line : {"zero", "one", "two", "three"}) combo->AddItemText(line);
   combo->SetCurrentIndex(0);
-  TSelectionProbe probe;
-  combo->SelectionEvent = MakeMethod<&TSelectionProbe::OnSelect>(&probe);
+  test::TSelectionProbe probe;
+  combo->SelectionEvent = MakeMethod<&test::TSelectionProbe::OnSelect>(&probe);
   // The list box part reports a pick as the platform does for a click: selection, then
   // notification, then (after the notification) the edit text is updated.
   combo->Focus();

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <chrono>
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -48,5 +49,17 @@ inline TControl* HiddenApp(std::string_view caption) {
 
 // Removes a pending quit message, if any; answers whether there was one.
 bool TakeQuitMessage();
+
+// Records what a combo box's selection handler sees: how often it ran, the index and the text.
+struct TSelectionProbe {
+  int calls = 0;
+  std::int32_t index = -2;
+  std::string text;
+  void OnSelect(TControl* sender) {
+    ++calls;
+    index = sender->CurrentIndex();
+    text = sender->GetText();
+  }
+};
 
 }  // namespace fliran::test
