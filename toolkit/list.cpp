@@ -2,11 +2,14 @@
 #include "toolkit/list.h"
 
 #include <algorithm>
+#include <limits>
 
 namespace fliran {
 
 void TList::Append(void* value) {
-  if (GrowthStep <= 0) GrowthStep = 4;
+  // A step that is not positive, or so large that count + step leaves the 32-bit range, is
+  // replaced by the default step.
+  if (GrowthStep <= 0 || GrowthStep > std::numeric_limits<std::int32_t>::max() - count_) GrowthStep = 4;
   if (capacity_ <= count_) Reserve(count_ + GrowthStep);
   items_[static_cast<std::size_t>(count_++)] = value;
 }

@@ -12,7 +12,9 @@ class TList : public TObj {
  public:
   TList() = default;
 
-  std::int32_t GrowthStep = 4;  // entries added when a full list grows; <= 0 means 4
+  // Entries added when a full list grows; a value <= 0, or one that count + step would carry out
+  // of the 32-bit range, is replaced by 4 at the next addition.
+  std::int32_t GrowthStep = 4;
 
   std::int32_t Count() const { return count_; }
   std::int32_t Capacity() const { return capacity_; }

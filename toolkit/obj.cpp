@@ -4,6 +4,7 @@
 namespace fliran {
 
 void TObj::Free() {
+  if (destroying_) return;
   if (hold_ == 0) {
     Destroy();
   } else if (hold_ > 0 && hold_ % 2 == 0) {
@@ -12,11 +13,13 @@ void TObj::Free() {
 }
 
 void TObj::DropHold() {
+  if (destroying_) return;
   hold_ -= 2;
   if (hold_ < 0 && hold_ % 2 != 0) Destroy();
 }
 
 void TObj::Destroy() {
+  destroying_ = true;  // before the first callback, which may call Free or take a hold
   if (OnDestroy) OnDestroy(this);
   for (const auto& [proc, data] : releases_) proc(data);
   delete this;

@@ -23,9 +23,12 @@ class TObj {
   void AddHold() { hold_ += 2; }
   // Destroys the object now when nothing holds it; while it is held, the release is remembered
   // (the counter becomes odd) and happens at the last DropHold. A second Free does nothing.
+  // Once destruction has begun, Free and DropHold do nothing: a destruction event or release
+  // procedure that frees the object, or takes and drops a hold on it, cannot destroy it twice.
   void Free();
   void DropHold();
   std::int32_t HoldCount() const { return hold_; }
+  bool BeingDestroyed() const { return destroying_; }
 
   // Procedures called, in registration order, when the object is destroyed, so that objects
   // owned through it are released with it.
@@ -41,6 +44,7 @@ class TObj {
   void Destroy();
 
   std::int32_t hold_ = 0;
+  bool destroying_ = false;
   std::vector<std::pair<TReleaseProc, void*>> releases_;
 };
 

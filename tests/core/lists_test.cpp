@@ -1,6 +1,7 @@
 // The toolkit's base object (hold counter, deferred destruction) and its lists.
 #include <gtest/gtest.h>
 
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -89,6 +90,53 @@ TEST(HoldCounter, DestructionEventFirstThenReleaseListInOrder) {
   EXPECT_EQ(journal, (std::vector<std::string>{"event", "release 1", "release 2", "destroyed"}));
 }
 
+TEST(HoldCounter, CallbacksDuringDestructionCannotDestroyAgain) {
+  // Each case destroys the object once, through Free or through the last DropHold (the counter
+  // then stands at -1), while its destruction event or release procedure touches it again.
+  enum class Touch { Free, HoldAndDrop };
+  enum class Where { Event, Release };
+  struct Case {
+    Touch touch;
+    Where where;
+    bool heldWhenFreed;
+  };
+  for (const Case c : {Case{Touch::Free, Where::Event, false}, Case{Touch::Free, Where::Release, true},
+                       Case{Touch::HoldAndDrop, Where::Event, false}, Case{Touch::HoldAndDrop, Where::Event, true},
+                       Case{Touch::HoldAndDrop, Where::Release, true}}) {
+    std::vector<std::string> journal;
+    Probe* probe = MakeObj<Probe>(&journal).release();
+    struct Toucher {
+      Probe* probe;
+      Touch touch;
+      void Run() {
+        if (touch == Touch::Free) {
+          probe->Free();
+        } else {
+          probe->AddHold();
+          probe->DropHold();
+        }
+      }
+      void OnEvent(TObj*) { Run(); }
+      static void OnRelease(void* self) { static_cast<Toucher*>(self)->Run(); }
+    } toucher{probe, c.touch};
+    if (c.where == Where::Event) {
+      probe->OnDestroy = MakeMethod<&Toucher::OnEvent>(&toucher);
+    } else {
+      probe->AddRelease(&Toucher::OnRelease, &toucher);
+    }
+    if (c.heldWhenFreed) {
+      probe->AddHold();
+      probe->Free();
+      probe->DropHold();
+    } else {
+      probe->Free();
+    }
+    EXPECT_EQ(journal, std::vector<std::string>{"destroyed"})
+        << "touch " << static_cast<int>(c.touch) << " in " << static_cast<int>(c.where) << " held "
+        << c.heldWhenFreed;
+  }
+}
+
 void* P(int n) { return reinterpret_cast<void*>(static_cast<std::intptr_t>(n)); }
 
 std::vector<void*> Contents(const TList& list) {
@@ -110,6 +158,13 @@ TEST(PointerList, GrowsFourEntriesAtATime) {
   list->GrowthStep = 10;
   for (int i = 10; i <= 13; ++i) list->Append(P(i));
   EXPECT_EQ(list->Capacity(), 22);
+  // A step that count + step would carry past the 32-bit range falls back to 4.
+  for (int i = 14; i <= 22; ++i) list->Append(P(i));
+  list->GrowthStep = std::numeric_limits<std::int32_t>::max();
+  list->Append(P(23));
+  EXPECT_EQ(list->GrowthStep, 4);
+  EXPECT_EQ(list->Capacity(), 26);
+  EXPECT_EQ(list->Count(), 23);
 }
 
 TEST(PointerList, InsertRemoveAndOutOfRangeReads) {
