@@ -66,8 +66,14 @@ TEST_F(MathElement, NonZeroDefaultsIgnoreTheInput) {
 }
 
 TEST_F(MathElement, ZeroDefaultsTakeTheInputOnceThenFindItConsumed) {
+  // The first operand is read first and takes the input; the second then finds it consumed.
+  // Subtracting shows the order: reading the second operand first would give 0 - 7.
   TData value = IntValue(7);
   math.inAdd(&value, 0);
+  EXPECT_EQ(sink.values.back().RealValue, 7.0);
+  EXPECT_EQ(value.Tag, TagEmpty);
+  value = IntValue(7);
+  math.inSubtract(&value, 0);
   EXPECT_EQ(sink.values.back().RealValue, 7.0);
   EXPECT_EQ(value.Tag, TagEmpty);
 }
@@ -252,6 +258,25 @@ TEST_F(CounterElement, CountingDownFromMinGivesMax) {
   Next();
   EXPECT_EQ(sink.values[0].IntValue, 100);
   EXPECT_EQ(sink.values[1].IntValue, 99);
+}
+
+TEST_F(CounterElement, AnOvershootIsReplacedByTheOppositeBoundNotTheRemainder) {
+  struct Case {
+    std::uint8_t direction;
+    std::int32_t value;
+    std::int32_t fired;
+  };
+  // Min 0, Max 10, Step 3: up from 9 overshoots to 12 and gives Min; down from 1 gives Max.
+  for (const Case& c : {Case{0, 7, 10}, Case{0, 8, 0}, Case{0, 9, 0}, Case{0, 10, 0},
+                        Case{1, 3, 0}, Case{1, 2, 10}, Case{1, 1, 10}, Case{1, 0, 10}}) {
+    counter.Max = 10;
+    counter.Step = 3;
+    counter.Direction = c.direction;
+    counter.Value = c.value;
+    Next();
+    EXPECT_EQ(sink.values.back().IntValue, c.fired) << "direction " << int{c.direction} << " from " << c.value;
+    EXPECT_EQ(counter.Value, c.fired);
+  }
 }
 
 TEST_F(CounterElement, ResetFiresNothingAndRestartsFromTheStart) {
