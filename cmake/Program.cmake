@@ -1,10 +1,10 @@
-# Program entry, message loop, hint manager, the small Win32 helpers around them, and the program.
+# Program entry, start-up modules, message loop, hint manager, and the program.
 
 add_library(fliran_program STATIC
-  runtime/app_win32.cpp
   runtime/command_line_win32.cpp
-  toolkit/ini_file.cpp
-  toolkit/screen.cpp
+  runtime/info_box_win32.cpp
+  runtime/message_loop_win32.cpp
+  runtime/modules_win32.cpp
   visual/hint_manager.cpp
 )
 target_link_libraries(fliran_program PUBLIC fliran_toolkit fliran_core comctl32 user32 gdi32)

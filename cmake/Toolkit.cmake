@@ -7,7 +7,9 @@ add_library(fliran_toolkit STATIC
   toolkit/control.cpp
   toolkit/control_proc.cpp
   toolkit/graphics.cpp
+  toolkit/ini_file.cpp
   toolkit/navigation.cpp
+  toolkit/screen.cpp
 )
 target_include_directories(fliran_toolkit PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
 target_link_libraries(fliran_toolkit PUBLIC fliran_core user32 gdi32 comctl32 kernel32)

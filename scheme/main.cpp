@@ -1,6 +1,9 @@
 // Program entry: module initialisations, the /ih switch, the panel, the message loop, teardown.
 #include "runtime/app.h"
 #include "runtime/command_line.h"
+#include "runtime/info_box.h"
+#include "runtime/message_loop.h"
+#include "runtime/modules.h"
 #include "scheme/stand_in_panel.h"
 #include "toolkit/win.h"
 

@@ -4,6 +4,7 @@
 #include "runtime/app.h"
 #include "runtime/cp1251.h"
 #include "runtime/link.h"
+#include "runtime/start_procs.h"
 
 namespace fliran {
 

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "runtime/app.h"
+#include "runtime/start_procs.h"
 #include "runtime/method.h"
 
 namespace fliran {

@@ -8,6 +8,7 @@
 
 #include "runtime/app.h"
 #include "runtime/cp1251.h"
+#include "runtime/message_loop.h"
 #include "tests/toolkit/toolkit_test.h"
 #include "tests/toolkit/x_input.h"
 #include "toolkit/control.h"

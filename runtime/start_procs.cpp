@@ -1,5 +1,7 @@
 // The start procedures.
-#include "runtime/app.h"
+#include "runtime/start_procs.h"
+
+#include <vector>
 
 namespace fliran {
 
