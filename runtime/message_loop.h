@@ -14,10 +14,12 @@ void ShowMainForm(bool mainFormVisible);
 // when the quit message is taken, then ShutdownApp runs.
 void RunMessageLoop(TControl*& appWindow);
 void DrainMessages(TControl* window);
-// Takes one message from the queue and handles it; false when the queue was empty.
+// Takes one message from the queue and handles it; true whenever a message was taken (a message
+// with id 0 included), false when the queue was empty.
 bool ProcessOneMessage(TControl* window);
 // Ends the loop and frees the application window (after a last drain and WM_CLOSE, unless the
-// loop already ended by a quit message).
+// loop already ended by a quit message), then the toolkit's deferred frees still queued, so
+// that nothing of the windows outlives it.
 void ShutdownApp(TControl*& appWindow);
 
 }  // namespace fliran

@@ -41,7 +41,9 @@ bool ProcessOneMessage(TControl* window) {
   if (window != nullptr && window->AppMessageFilter && window->AppMessageFilter(window, msg)) return true;
   TranslateMessage(&msg);
   DispatchMessageW(&msg);
-  return msg.message != 0;
+  // A message with id 0 counts as taken too: answering "nothing taken" for it would stop the
+  // drain and leave the messages behind it waiting in the queue.
+  return true;
 }
 
 void ShutdownApp(TControl*& appWindow) {
@@ -59,6 +61,9 @@ void ShutdownApp(TControl*& appWindow) {
   appWindow = nullptr;
   window->Free();
   window->DropHold();
+  // A main form whose window went before its object (closed through the application window)
+  // waits for a deferred free in the queue; no loop runs any more to take it.
+  RunDeferredFrees();
 }
 
 }  // namespace fliran

@@ -468,6 +468,10 @@ TControl* CreateButton(TControl* parent, std::string_view caption);
 // True once CreateAppWindow has run in this process.
 bool AppWindowExists();
 
+// Carries out the deferred frees still waiting in the queue, and nothing else of it: for when
+// the message loop has ended and no pump will reach them.
+void RunDeferredFrees();
+
 // The next control identifier that CreateStandardControl will hand out.
 std::uint16_t NextControlId();
 

@@ -84,6 +84,13 @@ void PostDeferredFree(TControl* control) {
   if (PostMessageW(target, WM_DEFERRED_FREE, 0, reinterpret_cast<LPARAM>(control)) == FALSE) control->DropHold();
 }
 
+void RunDeferredFrees() {
+  HWND target = DeferredFreeWindow();
+  if (target == nullptr) return;
+  MSG msg{};
+  while (PeekMessageW(&msg, target, WM_DEFERRED_FREE, WM_DEFERRED_FREE, PM_REMOVE) != FALSE) DispatchMessageW(&msg);
+}
+
 // ---------------------------------------------------------------------------------------------
 // The window procedure.
 

@@ -4,6 +4,8 @@
 #include "runtime/app.h"
 #include "runtime/cp1251.h"
 #include "runtime/link.h"
+#include "runtime/message_loop.h"
+#include "runtime/start_procs.h"
 #include "toolkit/control.h"
 #include "toolkit/win.h"
 #include "tests/toolkit/x_input.h"
@@ -19,6 +21,14 @@ struct CloseCounter {
     return false;
   }
 };
+
+// Sets *flag when the object is destroyed.
+void SetFreedFlag(TControl* control, bool* flag) {
+  struct Flag {
+    static void Set(void* data) { *static_cast<bool*>(data) = true; }
+  };
+  control->AddRelease(&Flag::Set, flag);
+}
 
 class MessageLoop : public ::testing::Test {
  protected:
@@ -79,6 +89,22 @@ TEST_F(MessageLoop, QuitPostedWhileAHandlerDrainsEndsAtTheNextTest) {
   EXPECT_EQ(appCloses_.closes, 0);
 }
 
+TEST_F(MessageLoop, DrainGoesOnPastAMessageWithIdZero) {
+  struct Seen {
+    int count = 0;
+    bool OnMessage(TMsg& msg, LRESULT&) {
+      if (msg.Message == WM_APP + 4) ++count;
+      return false;
+    }
+  } seen;
+  form_->MessageEvent = MakeMethod<&Seen::OnMessage>(&seen);
+  PostMessageW(form_->Handle(), WM_NULL, 0, 0);
+  PostMessageW(form_->Handle(), WM_APP + 4, 0, 0);
+  EXPECT_TRUE(ProcessOneMessage(AppWindow));  // the WM_NULL was taken
+  DrainMessages(AppWindow);
+  EXPECT_EQ(seen.count, 1);
+}
+
 TEST_F(MessageLoop, ShutdownBeforeAnyQuitDrainsAndClosesOnce) {
   bool drained = false;
   struct Flag {
@@ -90,12 +116,34 @@ TEST_F(MessageLoop, ShutdownBeforeAnyQuitDrainsAndClosesOnce) {
   } flag{&drained};
   form_->MessageEvent = MakeMethod<&Flag::OnMessage>(&flag);
   PostMessageW(form_->Handle(), WM_APP + 2, 0, 0);
+  const HWND appHandle = app_->Handle();
+  const HWND formHandle = form_->Handle();
+  bool appFreed = false;
+  bool formFreed = false;
+  SetFreedFlag(app_, &appFreed);
+  SetFreedFlag(form_, &formFreed);
   ShutdownApp(AppWindow);
   EXPECT_TRUE(drained);
   EXPECT_EQ(appCloses_.closes, 1);
   EXPECT_TRUE(AppTerminated);
   EXPECT_EQ(AppWindow, nullptr);
+  // Everything is gone when ShutdownApp returns, without a later pump of the queue.
+  EXPECT_TRUE(appFreed);
+  EXPECT_TRUE(formFreed);
+  EXPECT_FALSE(IsWindow(appHandle));
+  EXPECT_FALSE(IsWindow(formHandle));
   ShutdownApp(AppWindow);  // nothing left: returns at once
+}
+
+TEST_F(MessageLoop, ShutdownAfterTheQuitMessageFreesEverythingToo) {
+  bool appFreed = false;
+  bool formFreed = false;
+  SetFreedFlag(app_, &appFreed);
+  SetFreedFlag(form_, &formFreed);
+  PostQuitMessage(0);
+  RunMessageLoop(AppWindow);
+  EXPECT_TRUE(appFreed);
+  EXPECT_TRUE(formFreed);
 }
 
 TEST_F(MessageLoop, AppMessageFilterSeesMessagesBeforeDispatch) {
@@ -128,11 +176,17 @@ TEST_F(MessageLoop, ShowMainFormSwitchesDispatchOnAndRunsStartProcs) {
     bool dispatching = false;
     void Start() { dispatching = DispatchHooks.Fire == &DispatchEvent; }
   } starter;
-  DisableDispatch();
-  AddStartProc(MakeMethod<&Starter::Start>(&starter));
-  ShowMainForm(true);
-  EXPECT_TRUE(starter.dispatching);
-  EXPECT_TRUE(IsWindowVisible(app_->Handle()) != FALSE || !app_->Handle());
+  ASSERT_NE(app_->Handle(), nullptr);
+  // The application window follows the main form's Visible each time.
+  for (const bool visible : {false, true, false}) {
+    DisableDispatch();
+    AddStartProc(MakeMethod<&Starter::Start>(&starter));
+    starter.dispatching = false;
+    ShowMainForm(visible);
+    EXPECT_TRUE(starter.dispatching);
+    EXPECT_EQ(IsWindowVisible(app_->Handle()) != FALSE, visible);
+    EXPECT_EQ(StartProcCount(), 0u);
+  }
   DisableDispatch();
 }
 
