@@ -3,6 +3,7 @@
 #include "visual/hint_manager.h"
 
 #include <algorithm>
+#include <new>
 
 #include "runtime/cp1251.h"
 #include "toolkit/graphics.h"
@@ -108,13 +109,17 @@ void TKvornHintManager::TrackMove(THintId id, std::int16_t x, std::int16_t y) {
 HWND TKvornHintManager::TipWindow(THintId id) { return id->tip; }
 
 namespace {
-std::unique_ptr<TKvornHintManager> defaultManager;
+// The default manager lives until the process ends and is never destroyed: its module does
+// nothing at exit, so no tip window is destroyed during static destruction, when the window
+// system may already be shutting the process down.
+alignas(TKvornHintManager) unsigned char defaultManagerStorage[sizeof(TKvornHintManager)];
+TKvornHintManager* defaultManager = nullptr;
 }  // namespace
 
-TKvornHintManager* DefaultHintManager() { return defaultManager.get(); }
+TKvornHintManager* DefaultHintManager() { return defaultManager; }
 
 void CreateDefaultHintManager() {
-  if (!defaultManager) defaultManager = std::make_unique<TKvornHintManager>();
+  if (defaultManager == nullptr) defaultManager = ::new (defaultManagerStorage) TKvornHintManager();
 }
 
 }  // namespace fliran

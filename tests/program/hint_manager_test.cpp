@@ -5,6 +5,8 @@
 
 #include <commctrl.h>
 
+#include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -134,6 +136,35 @@ TEST_F(HintManager, DestroyingTheManagerReleasesRemainingTips) {
     ASSERT_TRUE(IsWindow(tip));
   }
   EXPECT_FALSE(IsWindow(tip));
+}
+
+// The default manager's module does nothing at exit: a tip of the default manager must still be
+// there when the process ends. Its window procedure ends the process with a failing code if the
+// tip is destroyed after the test has passed (by a destructor run during static destruction).
+WNDPROC tipProcBeforeExit = nullptr;
+LRESULT CALLBACK FailWhenDestroyedProc(HWND window, UINT message, WPARAM w, LPARAM l) {
+  if (message == WM_DESTROY) {
+    std::fputs("the default hint manager destroyed a tip after the test\n", stderr);
+    std::_Exit(3);
+  }
+  return CallWindowProcW(tipProcBeforeExit, window, message, w, l);
+}
+
+TEST(DefaultHintManager, IsCreatedOnceAndLeavesItsTipsAloneAtExit) {
+  CreateDefaultHintManager();
+  TKvornHintManager* manager = DefaultHintManager();
+  ASSERT_NE(manager, nullptr);
+  CreateDefaultHintManager();
+  EXPECT_EQ(DefaultHintManager(), manager);
+  // The owner stays until the process ends, so only the manager could destroy the tip.
+  HWND owner = CreateWindowExW(0, L"STATIC", L"owner", WS_POPUP, 10, 10, 120, 40, nullptr, nullptr,
+                               GetModuleHandleW(nullptr), nullptr);
+  ASSERT_NE(owner, nullptr);
+  HWND tip = TKvornHintManager::TipWindow(manager->RegisterTool(owner));
+  ASSERT_TRUE(IsWindow(tip));
+  tipProcBeforeExit = reinterpret_cast<WNDPROC>(
+      SetWindowLongPtrW(tip, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&FailWhenDestroyedProc)));
+  ASSERT_NE(tipProcBeforeExit, nullptr);
 }
 
 }  // namespace
