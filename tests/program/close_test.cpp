@@ -212,7 +212,11 @@ TEST(ClosingThePanel, AltF4AfterAClickEndsTheProgramWithExitCodeZero) {
   const std::string x = std::to_string((r.left + r.right) / 2);
   const std::string y = std::to_string((r.top + r.bottom) / 2);
   std::string raise = xWindow != 0 ? "windowraise " + std::to_string(xWindow) + " " : std::string();
-  EXPECT_EQ(test::RunXdotool(raise + "mousemove --sync " + x + " " + y + " click 1 sleep 0.3 key alt+F4"), 0);
+  EXPECT_EQ(test::RunXdotool(raise + "mousemove --sync " + x + " " + y + " click 1"), 0);
+  // Alt+F4 goes to the active window: wait until the click has made the form active.
+  EXPECT_TRUE(test::PumpUntil([&] { return GetForegroundWindow() == form; }, 10000))
+      << "the click did not activate the panel's form";
+  EXPECT_EQ(test::RunXdotool("key alt+F4"), 0);
 
   const bool ended = WaitForSingleObject(process.hProcess, 60000) == WAIT_OBJECT_0;
   DWORD code = 99;
