@@ -13,11 +13,12 @@
 namespace fliran {
 namespace {
 
-// Counts WM_CLOSE arriving at a window.
-struct CloseCounter {
-  int closes = 0;
+// Counts one message arriving at a window; leaves it to the window's own handling.
+struct MessageCounter {
+  UINT message;
+  int count = 0;
   bool Count(TMsg& msg, LRESULT&) {
-    if (msg.Message == WM_CLOSE) ++closes;
+    if (msg.Message == message) ++count;
     return false;
   }
 };
@@ -39,7 +40,7 @@ class MessageLoop : public ::testing::Test {
     app_ = CreateAppWindow("loop test");
     AppWindow = app_;
     form_ = CreateForm(app_, "ФОРМА"_cp1251);
-    app_->MessageEvent = MakeMethod<&CloseCounter::Count>(&appCloses_);
+    app_->MessageEvent = MakeMethod<&MessageCounter::Count>(&appCloses_);
     ASSERT_TRUE(form_->CreateControlWindow());
   }
   void TearDown() override {
@@ -54,7 +55,7 @@ class MessageLoop : public ::testing::Test {
   test::TXInputLock inputLock_;
   TControl* app_ = nullptr;
   TControl* form_ = nullptr;
-  CloseCounter appCloses_;
+  MessageCounter appCloses_{WM_CLOSE};
 };
 
 TEST_F(MessageLoop, QuitMessageEndsTheLoopOnceWithoutASecondClose) {
@@ -63,7 +64,7 @@ TEST_F(MessageLoop, QuitMessageEndsTheLoopOnceWithoutASecondClose) {
   EXPECT_TRUE(AppTerminated);
   EXPECT_FALSE(AppRunning);
   EXPECT_EQ(AppWindow, nullptr);
-  EXPECT_EQ(appCloses_.closes, 0);  // the quit message came first: no WM_CLOSE is sent
+  EXPECT_EQ(appCloses_.count, 0);  // the quit message came first: no WM_CLOSE is sent
 }
 
 TEST_F(MessageLoop, QuitPostedWhileAHandlerDrainsEndsAtTheNextTest) {
@@ -86,18 +87,12 @@ TEST_F(MessageLoop, QuitPostedWhileAHandlerDrainsEndsAtTheNextTest) {
   RunMessageLoop(AppWindow);
   EXPECT_EQ(drainer.drains, 1);
   EXPECT_TRUE(AppTerminated);
-  EXPECT_EQ(appCloses_.closes, 0);
+  EXPECT_EQ(appCloses_.count, 0);
 }
 
 TEST_F(MessageLoop, DrainGoesOnPastAMessageWithIdZero) {
-  struct Seen {
-    int count = 0;
-    bool OnMessage(TMsg& msg, LRESULT&) {
-      if (msg.Message == WM_APP + 4) ++count;
-      return false;
-    }
-  } seen;
-  form_->MessageEvent = MakeMethod<&Seen::OnMessage>(&seen);
+  MessageCounter seen{WM_APP + 4};
+  form_->MessageEvent = MakeMethod<&MessageCounter::Count>(&seen);
   PostMessageW(form_->Handle(), WM_NULL, 0, 0);
   PostMessageW(form_->Handle(), WM_APP + 4, 0, 0);
   EXPECT_TRUE(ProcessOneMessage(AppWindow));  // the WM_NULL was taken
@@ -106,15 +101,8 @@ TEST_F(MessageLoop, DrainGoesOnPastAMessageWithIdZero) {
 }
 
 TEST_F(MessageLoop, ShutdownBeforeAnyQuitDrainsAndClosesOnce) {
-  bool drained = false;
-  struct Flag {
-    bool* seen;
-    bool OnMessage(TMsg& msg, LRESULT&) {
-      if (msg.Message == WM_APP + 2) *seen = true;
-      return false;
-    }
-  } flag{&drained};
-  form_->MessageEvent = MakeMethod<&Flag::OnMessage>(&flag);
+  MessageCounter drained{WM_APP + 2};
+  form_->MessageEvent = MakeMethod<&MessageCounter::Count>(&drained);
   PostMessageW(form_->Handle(), WM_APP + 2, 0, 0);
   const HWND appHandle = app_->Handle();
   const HWND formHandle = form_->Handle();
@@ -123,8 +111,8 @@ TEST_F(MessageLoop, ShutdownBeforeAnyQuitDrainsAndClosesOnce) {
   SetFreedFlag(app_, &appFreed);
   SetFreedFlag(form_, &formFreed);
   ShutdownApp(AppWindow);
-  EXPECT_TRUE(drained);
-  EXPECT_EQ(appCloses_.closes, 1);
+  EXPECT_EQ(drained.count, 1);
+  EXPECT_EQ(appCloses_.count, 1);
   EXPECT_TRUE(AppTerminated);
   EXPECT_EQ(AppWindow, nullptr);
   // Everything is gone when ShutdownApp returns, without a later pump of the queue.
@@ -155,15 +143,9 @@ TEST_F(MessageLoop, AppMessageFilterSeesMessagesBeforeDispatch) {
       return true;
     }
   } filter;
-  struct Seen {
-    int count = 0;
-    bool OnMessage(TMsg& msg, LRESULT&) {
-      if (msg.Message == WM_APP + 3) ++count;
-      return false;
-    }
-  } seen;
+  MessageCounter seen{WM_APP + 3};
   app_->AppMessageFilter = MakeMethod<&Filter::OnMessage>(&filter);
-  form_->MessageEvent = MakeMethod<&Seen::OnMessage>(&seen);
+  form_->MessageEvent = MakeMethod<&MessageCounter::Count>(&seen);
   PostMessageW(form_->Handle(), WM_APP + 3, 0, 0);
   EXPECT_TRUE(ProcessOneMessage(AppWindow));
   EXPECT_EQ(filter.taken, 1);
