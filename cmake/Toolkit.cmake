@@ -4,7 +4,9 @@ add_library(fliran_toolkit STATIC
   toolkit/bitmap.cpp
   toolkit/combo_box.cpp
   toolkit/command_tables.cpp
+  toolkit/constructors.cpp
   toolkit/control.cpp
+  toolkit/control_items.cpp
   toolkit/control_proc.cpp
   toolkit/graphics.cpp
   toolkit/ini_file.cpp

@@ -1,5 +1,5 @@
-// TControl: construction, window creation and binding, properties, texts and item operations,
-// and the constructors of the control kinds.
+// TControl: life of the object, window creation and binding, style, geometry, alignment,
+// appearance and texts.
 #include <algorithm>
 #include <map>
 #include <string>
@@ -13,9 +13,6 @@ namespace fliran {
 
 namespace {
 
-std::uint16_t gNextControlId = FirstControlId;
-// Counts the application windows alive (the main-window rule asks whether one exists).
-int gAppWindows = 0;
 // Set once a control applies an alignment; until then laying out children does nothing.
 bool gAlignmentInstalled = false;
 
@@ -25,17 +22,9 @@ std::map<std::wstring, WNDPROC>& SuperclassBases() {
   return bases;
 }
 
-// Every control is made here: a control with a parent is owned by it (freed with it), a
-// parentless one by the caller.
-TControl* NewControl(TControl* parent, std::string className) { return new TControl(parent, std::move(className)); }
-
 std::wstring Wide(std::string_view text) { return Cp1251ToWide(text); }
 
 }  // namespace
-
-bool AppWindowExists() { return gAppWindows > 0; }
-
-std::uint16_t NextControlId() { return gNextControlId; }
 
 // ---------------------------------------------------------------------------------------------
 // Life of the object.
@@ -83,7 +72,7 @@ TControl::~TControl() {
   if (AppWindow != nullptr && AppWindow != this && AppWindow->FocusedControl == this) AppWindow->FocusedControl = nullptr;
   if (CreatingControl == this) CreatingControl = nullptr;
   ReleaseWindow();
-  if (IsAppWindow()) --gAppWindows;
+  if (IsAppWindow()) --AppWindowCount;
   if (AppWindow == this) AppWindow = nullptr;
   if (parent_ != nullptr) parent_->RemoveChild(this);
 }
@@ -527,151 +516,6 @@ void TControl::SetText(std::string_view text) {
 }
 
 // ---------------------------------------------------------------------------------------------
-// Item operations.
-
-LRESULT TControl::SendToControl(UINT message, WPARAM first, LPARAM second) {
-  if (!CreateControlWindow()) return 0;
-  return SendMessageW(handle_, message, first, second);
-}
-
-namespace {
-
-std::int32_t ToInt32(LRESULT value) { return static_cast<std::int32_t>(value); }
-
-LPARAM TextParam(const std::wstring& text) { return reinterpret_cast<LPARAM>(text.c_str()); }
-
-}  // namespace
-
-std::int32_t TControl::ItemCount() {
-  if (Commands.ItemCount == 0) return 0;
-  return ToInt32(SendToControl(Commands.ItemCount, 0, 0));
-}
-
-std::string TControl::GetItemText(std::int32_t i) {
-  if (Commands.GetItemText == 0 || i < 0 || i >= ItemCount()) return {};
-  std::int32_t length = 0;
-  if (Commands.ItemTextLength != 0) {
-    // The edit control measures a line by a character position in it, the combo box by index.
-    length = ToInt32(SendToControl(Commands.ItemTextLength, static_cast<WPARAM>(LineStart(i)), 0));
-  }
-  if (length <= 0) return {};
-  std::wstring buffer(static_cast<std::size_t>(length) + 1, L'\0');
-  if (Commands.GetItemText == EM_GETLINE) buffer[0] = static_cast<wchar_t>(std::min<std::int32_t>(length, 0xFFFF));
-  const std::int32_t got =
-      ToInt32(SendToControl(Commands.GetItemText, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(buffer.data())));
-  buffer.resize(static_cast<std::size_t>(std::clamp(got, 0, length)));
-  return WideToCp1251(buffer);
-}
-
-void TControl::SetItemText(std::int32_t i, std::string_view text) {
-  const std::int32_t count = ItemCount();
-  if (i < 0 || i >= count) return;
-  const std::wstring wide = Wide(text);
-  if (Commands.SetItemText != 0) {
-    const std::int32_t start = LineStart(i);
-    const std::int32_t end = i + 1 < count ? LineStart(i + 1) : GetWindowTextLengthW(handle_);
-    if (Commands.SetSelection != 0) SendToControl(Commands.SetSelection, static_cast<WPARAM>(start), end);
-    SendToControl(Commands.SetItemText, FALSE, TextParam(wide));
-  } else if (Commands.DeleteItem != 0 && Commands.InsertItemText != 0) {
-    const std::int32_t current = CurrentIndex();
-    const std::int32_t value = GetItemValue(i);
-    DeleteItem(i);
-    InsertItemText(i, text);
-    SetItemValue(i, value);
-    SetCurrentIndex(current);
-  }
-}
-
-std::int32_t TControl::AddItemText(std::string_view text) {
-  if (Commands.AddItemText != 0) return ToInt32(SendToControl(Commands.AddItemText, 0, TextParam(Wide(text))));
-  if (Commands.Add != nullptr) return Commands.Add(this, text);
-  if (!CreateControlWindow()) return -1;
-  if (Commands.SetSelection != 0 && Commands.SetItemText == EM_REPLACESEL) {
-    // Appending through the selection keeps the caret at the new end and scrolls to it.
-    const int length = GetWindowTextLengthW(handle_);
-    SendToControl(Commands.SetSelection, static_cast<WPARAM>(length), length);
-    SendToControl(EM_REPLACESEL, FALSE, TextParam(Wide(text)));
-  } else {
-    SetText(GetText() + std::string(text));
-  }
-  return ItemCount() - 1;
-}
-
-std::int32_t TControl::InsertItemText(std::int32_t i, std::string_view text) {
-  if (Commands.InsertItemText == 0) return -1;
-  return ToInt32(SendToControl(Commands.InsertItemText, static_cast<WPARAM>(i), TextParam(Wide(text))));
-}
-
-void TControl::DeleteItem(std::int32_t i) {
-  if (Commands.DeleteItem != 0) SendToControl(Commands.DeleteItem, static_cast<WPARAM>(i), 0);
-}
-
-void TControl::ClearItems() {
-  if (Commands.Clear != nullptr) Commands.Clear(this);
-}
-
-std::int32_t TControl::FindItem(std::string_view text, bool exact) {
-  const UINT message = exact ? Commands.FindExact : Commands.FindPrefix;
-  if (message == 0) return -1;
-  return ToInt32(SendToControl(message, static_cast<WPARAM>(-1), TextParam(Wide(text))));
-}
-
-std::int32_t TControl::CurrentIndex() {
-  if (Commands.GetCurrentIndex == 0) return -1;
-  // -1 asks the edit control for the line of the caret; the combo box ignores the parameter.
-  return ToInt32(SendToControl(Commands.GetCurrentIndex, static_cast<WPARAM>(-1), 0));
-}
-
-void TControl::SetCurrentIndex(std::int32_t i) {
-  if (Commands.SetCurrentIndex != 0) SendToControl(Commands.SetCurrentIndex, static_cast<WPARAM>(i), 0);
-}
-
-std::int32_t TControl::GetItemValue(std::int32_t i) {
-  if (Commands.GetItemValue == 0) return 0;
-  return ToInt32(SendToControl(Commands.GetItemValue, static_cast<WPARAM>(i), 0));
-}
-
-void TControl::SetItemValue(std::int32_t i, std::int32_t value) {
-  if (Commands.SetItemValue != 0) SendToControl(Commands.SetItemValue, static_cast<WPARAM>(i), static_cast<LPARAM>(value));
-}
-
-std::int32_t TControl::LineStart(std::int32_t i) {
-  if (Commands.GetCurrentIndex != EM_LINEINDEX) return i;
-  const std::int32_t start = ToInt32(SendToControl(EM_LINEINDEX, static_cast<WPARAM>(i), 0));
-  return start < 0 ? 0 : start;
-}
-
-std::int32_t TControl::SelStart() {
-  if (Commands.GetSelection == 0) return 0;
-  DWORD start = 0;
-  DWORD end = 0;
-  SendToControl(Commands.GetSelection, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
-  return static_cast<std::int32_t>(start);
-}
-
-std::int32_t TControl::SelLength() {
-  if (Commands.GetSelection == 0) return 0;
-  DWORD start = 0;
-  DWORD end = 0;
-  SendToControl(Commands.GetSelection, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
-  return static_cast<std::int32_t>(end - start);
-}
-
-void TControl::SetSelStart(std::int32_t start) {
-  if (Commands.SetSelection != 0) SendToControl(Commands.SetSelection, static_cast<WPARAM>(start), start);
-}
-
-void TControl::SetSelLength(std::int32_t length) {
-  if (Commands.SetSelection == 0) return;
-  const std::int32_t start = SelStart();
-  SendToControl(Commands.SetSelection, static_cast<WPARAM>(start), length < 0 ? -1 : start + length);
-}
-
-void TControl::SetTextLimit(std::int32_t limit) {
-  if (Commands.TextLimit != 0) SendToControl(Commands.TextLimit, static_cast<WPARAM>(limit), 0);
-}
-
-// ---------------------------------------------------------------------------------------------
 // Hooks.
 
 void TControl::AttachHook(TMessageHook hook) {
@@ -688,139 +532,6 @@ TNavigationProc TControl::EffectiveNavigationProc() const {
     if (c->NavigationProc != nullptr) return c->NavigationProc;
   }
   return nullptr;
-}
-
-// ---------------------------------------------------------------------------------------------
-// Constructors.
-
-TControl* CreateAppWindow(std::string_view caption) {
-  TControl* app = NewControl(nullptr, "App");
-  TControlAccess::Style(app) = WS_POPUP | WS_VISIBLE | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;  // 0x90CA0000
-  TControlAccess::Visible(app) = true;
-  TControlAccess::ExStyle(app) = WS_EX_APPWINDOW;
-  TControlAccess::Caption(app) = std::string(caption);
-  app->AfterCreateHook = MakeProc<&AppWindowAfterCreate>();
-  app->AttachHook(MakeProc<&AppWindowHook>());
-  ++gAppWindows;
-  if (AppWindow == nullptr) AppWindow = app;
-  return app;
-}
-
-TControl* CreateForm(TControl* parent, std::string_view caption) {
-  TControl* form = NewControl(parent, "Form");
-  form->ClassStyle |= CS_DBLCLKS;
-  TControlAccess::Style(form) = WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN | WS_CLIPSIBLINGS | WS_VISIBLE;
-  TControlAccess::Visible(form) = true;
-  TControlAccess::Caption(form) = std::string(caption);
-  form->AttachHook(MakeProc<&FormHook>());
-  return form;
-}
-
-TControl* CreateStandardControl(TControl* parent, std::string_view className, DWORD style, bool frame,
-                                const TCommandTable* commands) {
-  TControl* c = NewControl(parent, std::string(className));
-  if (commands != nullptr) c->Commands = *commands;
-  c->CommonControl = true;
-  c->PlacedExplicitly = true;
-  style |= WS_CLIPSIBLINGS | WS_CLIPCHILDREN;
-  DWORD exStyle = 0;
-  c->TabStop = (style & WS_TABSTOP) != 0;
-  TControl* form = parent != nullptr ? parent->ParentForm() : nullptr;
-  if (form != nullptr) c->TabOrder = ++form->ControlCounter;
-  if (frame) {
-    style &= ~static_cast<DWORD>(WS_BORDER);
-    exStyle |= WS_EX_CLIENTEDGE;
-  }
-  TControlAccess::Style(c) = style;
-  TControlAccess::Visible(c) = (style & WS_VISIBLE) != 0;
-  TControlAccess::ExStyle(c) = exStyle;
-  if (c->TabStop && form != nullptr && form->FocusedControl == nullptr) form->FocusedControl = c;
-  c->ControlId = gNextControlId++;
-  c->NavigationKeys = NavigateTab | NavigateLeftRight | NavigateUpDown | NavigatePages;
-  c->AttachHook(MakeProc<&CommonControlHook>());
-  return c;
-}
-
-namespace {
-
-// Option tables: a non-negative entry adds its style when the option is chosen; a negative entry
-// is the complement of a style that is present unless the option is chosen.
-DWORD StyleFromOptions(std::uint32_t options, const std::int64_t* table, int entries) {
-  DWORD style = 0;
-  for (int i = 0; i < entries; ++i) {
-    if (table[i] < 0) style |= static_cast<DWORD>(~table[i]);
-  }
-  for (int i = 0; i < entries; ++i) {
-    if ((options & (1u << i)) == 0) continue;
-    if (table[i] < 0) {
-      style &= static_cast<DWORD>(table[i]);
-    } else {
-      style |= static_cast<DWORD>(table[i]);
-    }
-  }
-  return style;
-}
-
-constexpr std::int64_t Complement(DWORD style) { return ~static_cast<std::int64_t>(style); }
-
-constexpr std::int64_t EditOptionTable[] = {
-    Complement(WS_HSCROLL | ES_AUTOHSCROLL), Complement(WS_VSCROLL | ES_AUTOVSCROLL),
-    ES_LOWERCASE, ES_MULTILINE, ES_NOHIDESEL, ES_OEMCONVERT, ES_PASSWORD, ES_READONLY,
-    ES_UPPERCASE, ES_WANTRETURN, 0 /* want tab: no style */, ES_NUMBER,
-};
-
-constexpr std::int64_t ComboOptionTable[] = {
-    CBS_DROPDOWNLIST, Complement(CBS_AUTOHSCROLL), CBS_DISABLENOSCROLL, CBS_LOWERCASE, CBS_NOINTEGRALHEIGHT,
-    CBS_OEMCONVERT, CBS_SORT, CBS_UPPERCASE, CBS_OWNERDRAWFIXED, CBS_OWNERDRAWVARIABLE, CBS_SIMPLE,
-};
-
-}  // namespace
-
-DWORD EditStyleFor(std::uint32_t options) {
-  DWORD style = StyleFromOptions(options, EditOptionTable, 12);
-  style |= WS_CHILD | WS_VISIBLE | WS_BORDER | WS_TABSTOP;  // 0x50810000
-  if ((options & EditMultiline) == 0) style &= ~static_cast<DWORD>(WS_HSCROLL | WS_VSCROLL);
-  return style;
-}
-
-DWORD ComboStyleFor(std::uint32_t options) {
-  DWORD style = StyleFromOptions(options, ComboOptionTable, 11);
-  if ((options & (ComboDropDownList | ComboSimple)) == 0) style |= CBS_DROPDOWN;
-  style |= WS_CHILD | WS_VISIBLE | WS_VSCROLL | WS_TABSTOP | CBS_HASSTRINGS;  // 0x50210200
-  return style;
-}
-
-TControl* CreateEditBox(TControl* parent, std::uint32_t options) {
-  TControl* edit = CreateStandardControl(parent, "EDIT", EditStyleFor(options), false, &EditCommands);
-  const bool multiline = (options & EditMultiline) != 0;
-  TControlAccess::Bounds(edit) = multiline ? RECT{0, 0, 200, 222} : RECT{0, 0, 100, 22};
-  edit->NavigationKeys = multiline ? NavigateTab : NavigateTab | NavigateUpDown | NavigatePages;
-  if ((options & EditWantTab) != 0) edit->NavigationKeys &= static_cast<std::uint8_t>(~NavigateTab);
-  return edit;
-}
-
-TControl* CreateComboBox(TControl* parent, std::uint32_t options) {
-  TControl* combo = CreateStandardControl(parent, "COMBOBOX", ComboStyleFor(options), false, &ComboBoxCommands);
-  combo->ClassStyle |= CS_DBLCLKS;
-  TControlAccess::Bounds(combo) = RECT{0, 0, 100, 22};
-  combo->NavigationKeys = (options & ComboDropDownList) != 0 ? NavigateTab | NavigateLeftRight : NavigateTab;
-  combo->Coloured = false;
-  combo->AfterCreateHook = MakeProc<&ComboBoxAfterCreate>();
-  combo->AttachHook(MakeProc<&ComboBoxHook>());
-  return combo;
-}
-
-TControl* CreateLabel(TControl* parent, std::string_view caption) {
-  TControl* label = CreateStandardControl(parent, "STATIC", 0x5000018C, false, &LabelCommands);
-  TControlAccess::Caption(label) = std::string(caption);
-  return label;
-}
-
-TControl* CreateButton(TControl* parent, std::string_view caption) {
-  TControl* button =
-      CreateStandardControl(parent, "BUTTON", WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON, false, &ButtonCommands);
-  TControlAccess::Caption(button) = std::string(caption);
-  return button;
 }
 
 }  // namespace fliran

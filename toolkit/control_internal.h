@@ -26,6 +26,9 @@ struct TControlAccess {
 // The control whose window CreateWindowExW is making right now (one program-wide slot).
 inline TControl* CreatingControl = nullptr;
 
+// Counts the application windows alive (the main-window rule asks whether one exists).
+inline int AppWindowCount = 0;
+
 // The toolkit's window procedure, used by every "obj_" class.
 LRESULT CALLBACK ToolkitWindowProc(HWND wnd, UINT message, WPARAM wParam, LPARAM lParam);
 
