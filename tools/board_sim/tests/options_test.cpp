@@ -86,6 +86,30 @@ TEST(Options, FloodTriggerDefaultsTo603AndCanBeOpenOrAnotherLine) {
     EXPECT_THROW(parse({"--print-path", "--flood-on", ""}), UsageError);
 }
 
+TEST(Options, MisbehaviourOptions) {
+    const Options o = parse({"--print-path", "--reply-delay-ms", "250", "--byte-gap-ms=5", "--stop-reading-on", "stop",
+                             "--stop-reading-ms", "100", "--resume-file", "/tmp/r"});
+    EXPECT_EQ(o.reply_delay_ms, 250);
+    EXPECT_EQ(o.byte_gap_ms, 5);
+    EXPECT_EQ(o.board.stop_reading_line, "stop");
+    EXPECT_EQ(o.stop_reading_ms, 100);
+    EXPECT_EQ(o.resume_file, "/tmp/r");
+
+    const Options plain = parse({"--print-path"});
+    EXPECT_EQ(plain.reply_delay_ms, 0);
+    EXPECT_EQ(plain.byte_gap_ms, 0);
+    EXPECT_FALSE(plain.board.stop_reading_line.has_value());
+}
+
+TEST(Options, StoppingNeedsAWayToResumeAndTheOtherWayRound) {
+    EXPECT_THROW(parse({"--print-path", "--stop-reading-on", "stop"}), UsageError);
+    EXPECT_THROW(parse({"--print-path", "--stop-reading-ms", "5"}), UsageError);
+    EXPECT_THROW(parse({"--print-path", "--resume-file", "/tmp/r"}), UsageError);
+    EXPECT_THROW(parse({"--print-path", "--stop-reading-on", "", "--stop-reading-ms", "5"}), UsageError);
+    EXPECT_NO_THROW(parse({"--print-path", "--stop-reading-on", "stop", "--resume-file", "/tmp/r"}));
+    EXPECT_THROW(parse({"--print-path", "--reply-delay-ms", "-1"}), UsageError);
+}
+
 TEST(Escapes, RejectsBrokenEscapes) {
     EXPECT_THROW(decode_escapes("a\\"), UsageError);
     EXPECT_THROW(decode_escapes("\\q"), UsageError);
@@ -97,7 +121,8 @@ TEST(Usage, DocumentsEveryOption) {
     const std::string text = usage_text();
     for (const char* option : {"--print-path", "--wine-prefix", "--com", "--log", "--reply-603 ", "--reply-603-hex",
                                "--silent-603", "--flood ", "--flood-on", "--drop-after", "--reappear-after-ms",
-                               "--ready-file", "--help"}) {
+                               "--ready-file", "--reply-delay-ms", "--byte-gap-ms", "--stop-reading-on",
+                               "--stop-reading-ms", "--resume-file", "--help"}) {
         EXPECT_NE(text.find(option), std::string::npos) << option;
     }
 }
