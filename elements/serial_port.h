@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <string>
 
+#include "elements/line_setting.h"
 #include "runtime/debug.h"
 #include "runtime/link.h"
 
@@ -32,13 +33,6 @@ class TComHandle {
  private:
   void* handle_;
 };
-
-// The text handed to BuildCommDCBA: "baud=9600 parity=N data=8 stop=1 octs=off" with the given
-// baud rate and the parity letter of "NOEMS" at position parity.
-std::string LineSettingText(std::int32_t baud, std::int32_t parity);
-
-// The device name of a port number: "\\.\Com5" for 5, "\\.\Com12" for 12.
-std::string DeviceName(std::int32_t port);
 
 class TKvornCOM : public TDebug {
  public:
