@@ -244,8 +244,9 @@ Test options:
   --byte-gap-ms N         send answers one byte per write, N ms apart
   --stop-reading-on LINE  after a received line equal to LINE, stop reading
                           the port: what a program writes meanwhile stays in
-                          the pty's buffer (where a purge of the program's
-                          output can discard it). Bytes read together with
+                          the pty's buffer (where a flush of the program's
+                          output can discard what the reading side, 4095
+                          bytes, does not hold). Bytes read together with
                           LINE are handled when reading resumes. Logged as
                           events "paused" and "resumed".
   --stop-reading-ms M     read again M ms after stopping
