@@ -109,7 +109,7 @@ run_once() {
     local kind="$1" exe="$2" log="$work/board$port.log" i out calls stats
     fliran_board_start "$board_sim" "$work" "$port"
     board=$FLIRAN_BOARD_PID
-    fliran_board_wait_ready "$work" "$port" || die "no board"
+    fliran_board_wait_ready "$work" "$port" "$board" || die "no board on COM$port"
 
     if ! out="$("${FLIRAN_WINE[@]}" "$exe" "$port" "$writes" </dev/null 2>"$work/program.err" 8>&- 9>&-)"; then
         cat "$work/program.err" >&2

@@ -92,15 +92,15 @@ fliran_wine_acquire "$$" || exit 1
 
 # start_boards: fresh boards, each with empty files; fails if one does not come up.
 start_boards() {
-    local board words
+    local board words i
     rm -f "$work"/board*
     for board in "${BOARDS[@]}"; do
         read -r -a words <<<"${board//@work@/$work}"
         fliran_board_start "$board_sim" "$work" "${words[@]}"
         pids+=("$FLIRAN_BOARD_PID")
     done
-    for board in "${BOARDS[@]}"; do
-        fliran_board_wait_ready "$work" "${board%% *}" || return 1
+    for i in "${!BOARDS[@]}"; do
+        fliran_board_wait_ready "$work" "${BOARDS[$i]%% *}" "${pids[$i]}" || return 1
     done
 }
 

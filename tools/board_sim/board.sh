@@ -9,9 +9,9 @@
 #       boardN.out and boardN.err (its stdout and stderr). Leaves the pid in
 #       FLIRAN_BOARD_PID. File descriptors 8 and 9 (the callers' locks) are not
 #       passed on.
-#   fliran_board_wait_ready DIR N
-#       waits up to 5 s for DIR/boardN.ready; on failure prints the board's
-#       stderr and returns 1.
+#   fliran_board_wait_ready DIR N [PID]
+#       waits up to 5 s for DIR/boardN.ready (less if the board's process PID
+#       ends before); on failure prints the board's stderr and returns 1.
 #
 # Not "comN.log": a Windows file name whose base is COM1..COM9 names the serial
 # device, and the tests read these files from the Windows side.
@@ -27,9 +27,10 @@ fliran_board_start() {
 }
 
 fliran_board_wait_ready() {
-    local dir="$1" n="$2" i
+    local dir="$1" n="$2" pid="${3:-}" i
     for ((i = 0; i < 200; i++)); do
         [ -f "$dir/board$n.ready" ] && return 0
+        [ -n "$pid" ] && ! kill -0 "$pid" 2>/dev/null && break
         sleep 0.025
     done
     echo "the board on COM$n did not come up" >&2
