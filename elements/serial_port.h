@@ -53,7 +53,8 @@ class TKvornCOM : public TDebug {
   // Index 0: closes any open port, then opens port and baud rate as read from dataPort/dataBaud
   // with the line setting and time-outs above. Fires nothing, also when the open fails.
   void inOpen(TData* d, std::uint16_t index);
-  // Index 2: discards what the driver has received and nobody has read yet.
+  // Index 2: discards what the driver has received and nobody has read yet. The transmit side
+  // is left alone: what was written and not yet taken by the device still goes out.
   void inPurge(TData* d, std::uint16_t index);
   // Index 3: writes the text form of the value in one call and fires outWritten with the count
   // (0 when the write fails). Nothing is fired while no port is open.

@@ -137,7 +137,8 @@ class Board {
   std::string Received() const { return Bytes("rx"); }
   std::string Sent() const { return Bytes("tx"); }
 
-  // The port events in order: "appeared", "opened", "closed", "dropped" (without the pty path).
+  // The port events in order: "appeared", "opened", "closed", "paused", "resumed", "dropped"
+  // (without the pty path).
   std::vector<std::string> Events() const {
     std::vector<std::string> events;
     for (const BoardRecord& r : Records()) {
