@@ -178,15 +178,7 @@ TEST_F(SerialOpen, RejectedLineSettingClosesThePortAgain) {
   EXPECT_TRUE(written.values.empty());
 }
 
-// The time at which the board logged the given event (its n-th occurrence, from 1), or -1.
-long long EventTime(const Board& board, const std::string& event, int n = 1) {
-  for (const testing::BoardRecord& r : board.Records()) {
-    if (r.kind == "ev" && r.text == event && --n == 0) return r.usec;
-  }
-  return -1;
-}
-
-TEST_F(SerialOpen, SecondOpenClosesTheFirstPortBeforeOpeningTheOther) {
+TEST_F(SerialOpen, SecondOpenClosesTheFirstPort) {
   OpenPort(3);
   ASSERT_TRUE(com.IsOpen());
   void* first = com.PortHandle();
@@ -194,10 +186,9 @@ TEST_F(SerialOpen, SecondOpenClosesTheFirstPortBeforeOpeningTheOther) {
   ASSERT_TRUE(com.IsOpen());
   // The new handle may reuse the number of the old one; otherwise the old one must be gone.
   EXPECT_TRUE(com.PortHandle() == first || !HandleIsOpen(first));
+  // Each board stamps an event when it gets round to it, so the order across two boards is not
+  // seen here; on one port it is (the next test).
   ASSERT_TRUE(com3.WaitEvent("closed"));
-  ASSERT_TRUE(com5.WaitEvent("opened"));
-  // Both boards stamp their events with the same monotonic clock.
-  EXPECT_LT(EventTime(com3, "closed"), EventTime(com5, "opened"));
   Write("5\n");
   ASSERT_TRUE(com5.WaitReceived(2));
   EXPECT_EQ(com3.Received(), "");
