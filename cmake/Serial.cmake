@@ -3,7 +3,7 @@
 #   fliran_serial         elements/serial_port.cpp over kernel32's serial calls
 #   serial_tests          GoogleTest cases, each run under Wine by
 #                         tests/serial/with-boards.sh with fresh board simulators
-#                         on COM3, COM5, COM6, COM7, COM8 and COM12
+#                         on COM3, COM4, COM5, COM6, COM7, COM8 and COM12
 #   serial_board_sim      the board simulator (tools/board_sim), built natively
 #                         into <build>/board_sim: the tests run it on the Linux side
 #   serial_element_bench, serial_floor_bench

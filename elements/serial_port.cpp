@@ -6,8 +6,6 @@
 #include <algorithm>
 #include <limits>
 
-#include "runtime/convert.h"
-
 namespace fliran {
 
 // --- TComHandle --------------------------------------------------------------------------------
@@ -26,37 +24,6 @@ void TComHandle::Reset(void* handle) {
 void TComHandle::Close() {
   if (handle_ != INVALID_HANDLE_VALUE) CloseHandle(handle_);
   handle_ = INVALID_HANDLE_VALUE;
-}
-
-// --- Names and line settings -------------------------------------------------------------------
-
-namespace {
-
-constexpr char kParityLetters[] = "NOEMS";
-
-// A Parity outside 0..4 names no letter of "NOEMS"; such a value is taken as 0, no parity,
-// instead of reading past the five letters.
-char ParityLetter(std::int32_t parity) {
-  if (parity < 0 || parity > 4) return 'N';
-  return kParityLetters[parity];
-}
-
-}  // namespace
-
-std::string LineSettingText(std::int32_t baud, std::int32_t parity) {
-  std::string text = "baud=";
-  text += IntToText(baud);
-  text += " parity=";
-  text += ParityLetter(parity);
-  text += " data=8 stop=1 ";
-  text += "octs=off";
-  return text;
-}
-
-std::string DeviceName(std::int32_t port) {
-  std::string name = "\\\\.\\Com";
-  name += IntToText(port);
-  return name;
 }
 
 // --- TKvornCOM ---------------------------------------------------------------------------------

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <string>
 
+#include "elements/line_setting.h"
 #include "runtime/debug.h"
 #include "runtime/link.h"
 
@@ -33,13 +34,6 @@ class TComHandle {
   void* handle_;
 };
 
-// The text handed to BuildCommDCBA: "baud=9600 parity=N data=8 stop=1 octs=off" with the given
-// baud rate and the parity letter of "NOEMS" at position parity.
-std::string LineSettingText(std::int32_t baud, std::int32_t parity);
-
-// The device name of a port number: "\\.\Com5" for 5, "\\.\Com12" for 12.
-std::string DeviceName(std::int32_t port);
-
 class TKvornCOM : public TDebug {
  public:
   TKvornCOM();
@@ -59,7 +53,8 @@ class TKvornCOM : public TDebug {
   // Index 0: closes any open port, then opens port and baud rate as read from dataPort/dataBaud
   // with the line setting and time-outs above. Fires nothing, also when the open fails.
   void inOpen(TData* d, std::uint16_t index);
-  // Index 2: discards what the driver has received and nobody has read yet.
+  // Index 2: discards what the driver has received and nobody has read yet. The transmit side
+  // is left alone: what was written and not yet taken by the device still goes out.
   void inPurge(TData* d, std::uint16_t index);
   // Index 3: writes the text form of the value in one call and fires outWritten with the count
   // (0 when the write fails). Nothing is fired while no port is open.

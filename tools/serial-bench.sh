@@ -75,6 +75,8 @@ done
 # --- Wine session, COM port lock (shared with tests/serial/with-boards.sh) -----------------------
 # shellcheck source=tools/wine-prefix.sh
 source "$repo/tools/wine-prefix.sh"
+# shellcheck source=tools/board_sim/board.sh
+source "$repo/tools/board_sim/board.sh"
 fliran_wine_env || exit 1
 fliran_wine_acquire "$$" || exit 1
 
@@ -104,16 +106,10 @@ mkdir -p "$work" || exit 1
 # "<us per write, fastest stretch> <us per write, whole run> <loop us>"; exits
 # the script (stopping the board) when the run fails.
 run_once() {
-    local kind="$1" exe="$2" log="$work/board.log" ready="$work/board.ready" i out calls stats
-    rm -f "$log" "$ready"
-    "$board_sim" --wine-prefix "$WINEPREFIX" --com "$port" --log "$log" --ready-file "$ready" \
-        </dev/null >/dev/null 2>"$work/board.err" 8>&- 9>&- &
-    board=$!
-    for ((i = 0; i < 200; i++)); do
-        [ -f "$ready" ] && break
-        sleep 0.025
-    done
-    [ -f "$ready" ] || { cat "$work/board.err" >&2; die "the board on COM$port did not come up"; }
+    local kind="$1" exe="$2" log="$work/board$port.log" i out calls stats
+    fliran_board_start "$board_sim" "$work" "$port"
+    board=$FLIRAN_BOARD_PID
+    fliran_board_wait_ready "$work" "$port" "$board" || die "no board on COM$port"
 
     if ! out="$("${FLIRAN_WINE[@]}" "$exe" "$port" "$writes" </dev/null 2>"$work/program.err" 8>&- 9>&-)"; then
         cat "$work/program.err" >&2

@@ -4,9 +4,11 @@
 // The script exports FLIRAN_SERIAL_BOARDS, the Unix folder with, per COM port N,
 //   boardN.log    every byte received ("rx") and sent ("tx") and the port events ("ev")
 //   boardN.ready  present while the port is in place (gone after a drop, back on reappearance)
+//   boardN.resume made by a test to let a stopped board read again (Resume)
 // (Not "comN.log": a Windows file name whose base is COM1..COM9 names the serial device.)
 // The boards it starts (see the script for their options):
 //   COM3, COM12  plain boards: 603 is answered "played N frames" CR LF
+//   COM4         stops reading its pty after the line "stop" (event "paused") until Resume()
 //   COM5         answers 603 with the 3 bytes "ok" LF
 //   COM6         answers 603 with bytes that contain zero bytes
 //   COM7         answers 603 and then floods 300 more bytes
@@ -135,7 +137,8 @@ class Board {
   std::string Received() const { return Bytes("rx"); }
   std::string Sent() const { return Bytes("tx"); }
 
-  // The port events in order: "appeared", "opened", "closed", "dropped" (without the pty path).
+  // The port events in order: "appeared", "opened", "closed", "paused", "resumed", "dropped"
+  // (without the pty path).
   std::vector<std::string> Events() const {
     std::vector<std::string> events;
     for (const BoardRecord& r : Records()) {
@@ -147,12 +150,10 @@ class Board {
   bool WaitReceived(std::size_t count) const {
     return WaitUntil([&] { return Received().size() >= count; });
   }
-  // Waits until the board has handed count bytes to the pty, then a little longer so that the
-  // write has certainly reached the program's side.
+  // Waits until the board has handed count bytes to its pty. Whether they have reached the
+  // program's side yet is another matter: see SerialPort::WaitArrived.
   bool WaitSent(std::size_t count) const {
-    const bool done = WaitUntil([&] { return Sent().size() >= count; });
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    return done;
+    return WaitUntil([&] { return Sent().size() >= count; });
   }
   bool WaitEvent(const std::string& event, std::size_t occurrences = 1) const {
     return WaitUntil([&] {
@@ -160,6 +161,12 @@ class Board {
       for (const std::string& e : Events()) seen += e == event ? 1 : 0;
       return seen >= occurrences;
     });
+  }
+
+  // Lets a board that stopped reading (COM4 after "stop") read again.
+  bool Resume() const {
+    std::FILE* file = std::fopen((BoardDir() + "/board" + std::to_string(com_) + ".resume").c_str(), "wb");
+    return file != nullptr && std::fclose(file) == 0;
   }
 
  private:

@@ -5,7 +5,6 @@
 
 #include <chrono>
 #include <string>
-#include <thread>
 
 #include "port_fixture.h"
 
@@ -17,6 +16,7 @@ using testing::Board;
 using testing::IntValue;
 using testing::RealValue;
 using testing::StrValue;
+using testing::WaitUntil;
 
 class SerialIO : public testing::SerialPort {
  protected:
@@ -31,11 +31,34 @@ class SerialIO : public testing::SerialPort {
     ASSERT_TRUE(com.IsOpen()) << "COM" << n;
   }
 
-  // Writes 603 (the replay command) and waits until the board has sent `reply` bytes.
+  // Writes 603 (the replay command) and waits until the `reply` bytes the board sends have
+  // arrived in the port's receive queue.
   void RequestReply(const Board& board, std::size_t reply) {
     Write("603\n");
     ASSERT_EQ(LastWritten(), 4);
     ASSERT_TRUE(board.WaitSent(reply)) << "the board sent " << board.Sent().size() << " bytes";
+    ASSERT_TRUE(WaitArrived(reply));
+  }
+
+  // Writes 603 to a plain board and returns its whole answer once it has arrived: "played N
+  // frames" CR LF, N being whatever the board recorded before (earlier tests in the same run
+  // may have stored frames on it).
+  std::string RequestPlayReply(const Board& board) {
+    Write("603\n");
+    EXPECT_TRUE(WaitUntil([&] {
+      const std::string sent = board.Sent();
+      return sent.size() >= 2 && sent.compare(sent.size() - 2, 2, "\r\n") == 0;
+    })) << "no answer from the board";
+    const std::string reply = board.Sent();
+    EXPECT_TRUE(WaitArrived(reply.size()));
+    return reply;
+  }
+
+  // Writes a last line with the element and waits for everything up to it at the board. As each
+  // write is one call, whatever an earlier write sent is there before the marker.
+  void WriteMarkerAndWait(const Board& board, std::size_t before) {
+    Write("0\n");
+    ASSERT_TRUE(board.WaitReceived(before + 2));
   }
 };
 
@@ -47,9 +70,8 @@ TEST_F(SerialIO, WritesExactlyTheTextAndFiresTheCount) {
   ASSERT_EQ(written.values.size(), 1u);
   EXPECT_EQ(written.values[0].Tag, TagInt);
   EXPECT_EQ(written.values[0].IntValue, 4);
-  ASSERT_TRUE(com3.WaitReceived(4));
-  std::this_thread::sleep_for(100ms);  // nothing may follow
-  EXPECT_EQ(com3.Received(), "123\n");
+  ASSERT_NO_FATAL_FAILURE(WriteMarkerAndWait(com3, 4));
+  EXPECT_EQ(com3.Received(), "123\n0\n");  // nothing added to the line
 }
 
 TEST_F(SerialIO, AddsNothingToNumbersAndKeepsEveryByte) {
@@ -61,9 +83,8 @@ TEST_F(SerialIO, AddsNothingToNumbersAndKeepsEveryByte) {
   const std::string bytes("\x00\xff\r\n\x7f", 5);
   Write(bytes);
   EXPECT_EQ(LastWritten(), 5);
-  ASSERT_TRUE(com3.WaitReceived(10));
-  std::this_thread::sleep_for(100ms);
-  EXPECT_EQ(com3.Received(), "951.5" + bytes);
+  ASSERT_NO_FATAL_FAILURE(WriteMarkerAndWait(com3, 10));
+  EXPECT_EQ(com3.Received(), "951.5" + bytes + "0\n");
 }
 
 TEST_F(SerialIO, EmptyValueWritesNothingAndFiresZero) {
@@ -162,11 +183,12 @@ TEST_F(SerialIO, ZeroBytesInsideTheReplyArriveIntact) {
 
 TEST_F(SerialIO, ReadStopsAtTheRequestedCount) {
   OpenOrFail(3);
-  RequestReply(com3, 17);  // "played 0 frames" CR LF
+  const std::string reply = RequestPlayReply(com3);
+  ASSERT_EQ(reply.rfind("played ", 0), 0u) << reply;
   Read(6);
   EXPECT_EQ(LastRead(), "played");
   Read(100);
-  EXPECT_EQ(LastRead(), " 0 frames\r\n");
+  EXPECT_EQ(LastRead(), reply.substr(6));
 }
 
 TEST_F(SerialIO, RequestsAboveTheBufferReadAtMost256Bytes) {
@@ -197,7 +219,7 @@ TEST_F(SerialIO, NegativeRequestsReadNothing) {
 
 TEST_F(SerialIO, RequestComesFromTheTextOfTheValue) {
   OpenOrFail(3);
-  RequestReply(com3, 17);
+  RequestPlayReply(com3);
   TData value = StrValue("4");
   com.inRead(&value, 4);
   EXPECT_EQ(LastRead(), "play");
@@ -206,7 +228,8 @@ TEST_F(SerialIO, RequestComesFromTheTextOfTheValue) {
 
 // --- Purging -------------------------------------------------------------------------------------
 
-TEST_F(SerialIO, PurgeDiscardsPendingBytes) {
+// A purge clears the receive side only: what the board sent and nobody has read is gone, ...
+TEST_F(SerialIO, PurgeDiscardsReceivedBytes) {
   OpenOrFail(7);
   Board com7(7);
   RequestReply(com7, 317);
@@ -217,11 +240,32 @@ TEST_F(SerialIO, PurgeDiscardsPendingBytes) {
   EXPECT_EQ(LastRead(), "");
 }
 
+// ... while what the element wrote and the board has not taken yet still reaches the board. The
+// board on COM4 stops reading after "stop"; the lines written then wait in the pty. They are more
+// than the pty's reading side holds (4095 bytes on Linux), so some of them wait where a purge of
+// the transmit side would discard them.
+TEST_F(SerialIO, PurgeLeavesTheLinesNotYetTakenByTheBoard) {
+  OpenOrFail(4);
+  Board com4(4);
+  Write("stop\n");
+  ASSERT_TRUE(com4.WaitEvent("paused"));
+  std::string lines;
+  for (int i = 0; i < 1500; ++i) lines += "95\n";
+  Write(lines);
+  ASSERT_EQ(LastWritten(), static_cast<std::int32_t>(lines.size()));
+  Purge();
+  ASSERT_TRUE(com4.Resume());
+  ASSERT_TRUE(com4.WaitEvent("resumed"));
+  EXPECT_TRUE(com4.WaitReceived(5 + lines.size())) << "the board got " << com4.Received().size() << " bytes";
+  EXPECT_EQ(com4.Received(), "stop\n" + lines);
+}
+
 TEST_F(SerialIO, PurgeKeepsThePortUsable) {
   OpenOrFail(5);
   RequestReply(com5, 3);
   Purge();
-  RequestReply(com5, 6);
+  const Board afterPurge(5);
+  RequestReply(afterPurge, 3);
   Read(100);
   EXPECT_EQ(LastRead(), "ok\n");
   EXPECT_EQ(com5.Received(), "603\n603\n");

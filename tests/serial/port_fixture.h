@@ -65,6 +65,16 @@ class SerialPort : public WithDispatch {
   std::int32_t LastWritten() const { return written.values.empty() ? -1 : written.values.back().IntValue; }
   std::string LastRead() const { return read.values.empty() ? "<nothing fired>" : read.values.back().StrValue; }
 
+  // Waits until at least count bytes wait in the open port's receive queue, as the driver counts
+  // them: the bytes a board has sent have then certainly reached this side.
+  bool WaitArrived(std::size_t count) const {
+    return WaitUntil([&] {
+      DWORD errors = 0;
+      COMSTAT status{};
+      return ClearCommError(com.PortHandle(), &errors, &status) && status.cbInQue >= count;
+    });
+  }
+
   DCB State() const {
     DCB dcb{};
     dcb.DCBlength = sizeof dcb;

@@ -6,7 +6,6 @@
 
 #include <chrono>
 #include <string>
-#include <thread>
 
 #include "port_fixture.h"
 
@@ -40,8 +39,13 @@ class SerialVanishingBoard : public testing::SerialPort {
     Write("540\n");  // the eighth byte arrives here
     ASSERT_TRUE(WaitUntil([&] { return !com8.Present(); }, 5000ms)) << "the board did not drop the line";
     ASSERT_TRUE(com8.WaitEvent("dropped"));
-    // The board logs the drop and removes its ready file just before it closes the line.
-    std::this_thread::sleep_for(200ms);
+    // The board logs the drop and removes its ready file just before it closes the line; once it
+    // is closed, the driver can no longer tell the state of the port.
+    ASSERT_TRUE(WaitUntil([&] {
+      DWORD errors = 0;
+      COMSTAT status{};
+      return !ClearCommError(com.PortHandle(), &errors, &status);
+    })) << "the line is still there";
   }
 
   template <class F>

@@ -12,6 +12,8 @@
 # files, and stops the boards again, whatever way the program ends.
 #
 #   COM3, COM12  plain boards (603 answered "played N frames" CR LF)
+#   COM4         stops reading after the line "stop", until the file
+#                board4.resume appears in the boards' folder
 #   COM5         answers 603 with "ok" LF (3 bytes)
 #   COM6         answers 603 with "o" NUL NUL "k" CR LF
 #   COM7         answers 603 as a plain board, then floods 300 bytes
@@ -47,8 +49,10 @@ for arg in "$@"; do
     esac
 done
 
+# @work@ stands for the folder of the boards' files.
 BOARDS=(
     "3"
+    "4 --stop-reading-on stop --resume-file @work@/board4.resume"
     "5 --reply-603 ok\\n"
     "6 --reply-603-hex 6f00006b0d0a"
     "7 --flood 300 --flood-on 603"
@@ -58,6 +62,8 @@ BOARDS=(
 
 # shellcheck source=tools/wine-prefix.sh
 source "$repo/tools/wine-prefix.sh"
+# shellcheck source=tools/board_sim/board.sh
+source "$repo/tools/board_sim/board.sh"
 fliran_wine_env || exit 1
 
 if [ -z "$board_sim" ]; then
@@ -86,26 +92,15 @@ fliran_wine_acquire "$$" || exit 1
 
 # start_boards: fresh boards, each with empty files; fails if one does not come up.
 start_boards() {
-    local board words n i
+    local board words i
     rm -f "$work"/board*
     for board in "${BOARDS[@]}"; do
-        read -r -a words <<<"$board"
-        n="${words[0]}"
-        "$board_sim" --wine-prefix "$WINEPREFIX" --com "$n" \
-            --log "$work/board$n.log" --ready-file "$work/board$n.ready" "${words[@]:1}" \
-            </dev/null >"$work/board$n.out" 2>"$work/board$n.err" 8>&- 9>&- &
-        pids+=($!)
+        read -r -a words <<<"${board//@work@/$work}"
+        fliran_board_start "$board_sim" "$work" "${words[@]}"
+        pids+=("$FLIRAN_BOARD_PID")
     done
-    for board in "${BOARDS[@]}"; do
-        n="${board%% *}"
-        for ((i = 0; i < 200; i++)); do
-            [ -f "$work/board$n.ready" ] && break
-            sleep 0.025
-        done
-        if [ ! -f "$work/board$n.ready" ]; then
-            echo "with-boards: the board on COM$n did not come up" >&2
-            return 1
-        fi
+    for i in "${!BOARDS[@]}"; do
+        fliran_board_wait_ready "$work" "${BOARDS[$i]%% *}" "${pids[$i]}" || return 1
     done
 }
 

@@ -123,29 +123,33 @@ std::size_t Bird::apply(const Command& command, std::vector<std::string>& messag
             messages.push_back(pose.glow ? "glow on" : "glow off");
             return 0;
         case CommandKind::store_frame:
-            if (frames.size() >= max_frames) {
-                messages.push_back("ignored: 601 (frame store full, " + std::to_string(frames.size()) +
-                                   " frames)");
+            frame_number += frame_step;
+            if (frame_number > frame_max) {
+                frame_number = frame_min;
+                frames.clear();
+                messages.push_back("frame number " + std::to_string(frame_number) + ", frames forgotten");
                 return 0;
             }
             frames.push_back(pose);
-            messages.push_back("stored frame " + std::to_string(frames.size()));
+            messages.push_back("stored frame " + std::to_string(frame_number));
             return 0;
         case CommandKind::recentre: {
-            // Only the servos move; the glow is not a servo and stays as it is.
+            // Only the servos move; the glow is not a servo and stays as it
+            // is, and so do the frame number and the frames.
             const Pose centre{};
             pose.eyes = centre.eyes;
             pose.neck = centre.neck;
             pose.mouth = centre.mouth;
-            frames.clear();
-            messages.push_back("recentred, frames forgotten");
+            messages.push_back("recentred");
             return 0;
         }
         case CommandKind::play: {
             // The servos run through the frames and stay at the last one; the
-            // frames remain stored for the next replay.
+            // frame number goes back to 0, so the next 601 starts a new
+            // recording at frame 1.
             const std::size_t count = frames.size();
-            messages.push_back("replayed " + std::to_string(count) + (count == 1 ? " frame" : " frames"));
+            messages.push_back("replayed " + std::to_string(count) + (count == 1 ? " frame" : " frames") +
+                               ", frame number " + std::to_string(frame_min));
             if (count > 0) {
                 const Pose last = frames.back();
                 if (pose.eyes != last.eyes) messages.push_back("eyes " + std::to_string(last.eyes));
@@ -154,6 +158,8 @@ std::size_t Bird::apply(const Command& command, std::vector<std::string>& messag
                 if (pose.glow != last.glow) messages.push_back(last.glow ? "glow on" : "glow off");
                 pose = last;
             }
+            frame_number = frame_min;
+            frames.clear();
             return count;
         }
     }
@@ -179,8 +185,20 @@ std::string flood_pattern(std::size_t count) {
 Board::Output Board::receive(std::string_view bytes) {
     Output out;
     std::vector<LineSplitter::Line> lines;
-    splitter.feed(bytes, lines);
-    for (const auto& line : lines) handle_line(line, out);
+    // One line at a time, so that the bytes after a line that stops the
+    // reading stay untouched.
+    while (!bytes.empty()) {
+        const std::size_t lf = bytes.find('\n');
+        const std::size_t take = lf == std::string_view::npos ? bytes.size() : lf + 1;
+        splitter.feed(bytes.substr(0, take), lines);
+        bytes.remove_prefix(take);
+        for (const auto& line : lines) handle_line(line, out);
+        lines.clear();
+        if (out.stop_reading) {
+            out.unread = std::string(bytes);
+            break;
+        }
+    }
     return out;
 }
 
@@ -205,10 +223,14 @@ void Board::handle_line(const LineSplitter::Line& line, Output& out) {
         }
     }
 
-    if (settings.flood_bytes > 0 && settings.flood_trigger_line) {
-        std::string_view text = line.text;
-        while (!text.empty() && text.back() == '\r') text.remove_suffix(1);
-        if (text == *settings.flood_trigger_line) out.reply += flood_pattern(settings.flood_bytes);
+    std::string_view text = line.text;
+    while (!text.empty() && text.back() == '\r') text.remove_suffix(1);
+    if (settings.flood_bytes > 0 && settings.flood_trigger_line && text == *settings.flood_trigger_line) {
+        out.reply += flood_pattern(settings.flood_bytes);
+    }
+    if (settings.stop_reading_line && text == *settings.stop_reading_line) {
+        out.messages.push_back("stopped reading");
+        out.stop_reading = true;
     }
 }
 

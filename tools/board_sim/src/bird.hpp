@@ -85,13 +85,22 @@ private:
     std::size_t overlong_length_ = 0;  // > 0 while discarding an overlong line
 };
 
-// The bird: current pose and the stored animation frames.
+// The bird: current pose, the frame number and the stored animation frames.
+//
+// The frame number counts like the panel's frame counter, so that what the
+// panel shows and what the board did can be compared: it starts at 0, each 601
+// steps it by one and stores the pose as that frame (1 ... 100), the step after
+// 100 wraps it to 0 (the recording is empty again), 603 plays frames 1 ... n
+// and sets it back to 0, and 602 leaves it alone. frames holds frames 1 ... n,
+// so frames.size() is always the frame number.
 class Bird {
 public:
-    // Beyond this many frames, 601 is ignored (the board's memory is finite too).
-    static constexpr std::size_t max_frames = 10000;
+    static constexpr int frame_min = 0;
+    static constexpr int frame_max = 100;
+    static constexpr int frame_step = 1;
 
     Pose pose;
+    int frame_number = frame_min;
     std::vector<Pose> frames;
 
     // Carries out one command. Adds one human-readable line per change to
@@ -113,6 +122,7 @@ struct BoardSettings {
     bool silent_603 = false;               // answer 603 with nothing
     std::size_t flood_bytes = 0;           // flood size, 0 = no flood
     std::optional<std::string> flood_trigger_line = std::string("603");  // empty = not line-triggered
+    std::optional<std::string> stop_reading_line;  // a line that makes the board stop reading
 };
 
 // The whole board: bytes in, state messages and reply bytes out.
@@ -121,6 +131,12 @@ public:
     struct Output {
         std::vector<std::string> messages;  // one line each, without newline
         std::string reply;                  // bytes to send back, in order
+        // Set when a line equal to settings.stop_reading_line arrived: the
+        // board stops reading. The bytes that came after that line in the same
+        // chunk were not looked at; they are to be handed in again (receive)
+        // once reading resumes.
+        bool stop_reading = false;
+        std::string unread;
     };
 
     BoardSettings settings;

@@ -10,6 +10,7 @@ namespace {
 constexpr std::size_t max_flood_bytes = 64u * 1024u * 1024u;
 constexpr int max_com_number = 256;
 constexpr int max_reappear_ms = 24 * 60 * 60 * 1000;
+constexpr int max_delay_ms = 60 * 60 * 1000;
 
 int hex_value(char c) {
     if (c >= '0' && c <= '9') return c - '0';
@@ -142,6 +143,21 @@ Options parse_options(const std::vector<std::string_view>& args) {
                 options.flood_on_open = false;
                 options.board.flood_trigger_line = std::string(trigger);
             }
+        } else if (name == "--reply-delay-ms") {
+            options.reply_delay_ms = parse_number<int>(name, value(), 0, max_delay_ms);
+        } else if (name == "--byte-gap-ms") {
+            options.byte_gap_ms = parse_number<int>(name, value(), 0, max_delay_ms);
+        } else if (name == "--stop-reading-on") {
+            const std::string_view trigger = value();
+            if (trigger.empty() || trigger.size() > LineSplitter::max_line_length ||
+                trigger.find_first_of("\r\n") != std::string_view::npos) {
+                throw UsageError("--stop-reading-on needs the text of a line (without CR/LF)");
+            }
+            options.board.stop_reading_line = std::string(trigger);
+        } else if (name == "--stop-reading-ms") {
+            options.stop_reading_ms = parse_number<int>(name, value(), 0, max_delay_ms);
+        } else if (name == "--resume-file") {
+            options.resume_file = std::filesystem::path(value());
         } else if (name == "--drop-after") {
             options.drop_after_bytes =
                 parse_number<std::size_t>(name, value(), 1, std::numeric_limits<std::size_t>::max());
@@ -162,6 +178,10 @@ Options parse_options(const std::vector<std::string_view>& args) {
     if (options.reappear_after_ms && !options.drop_after_bytes) {
         throw UsageError("--reappear-after-ms needs --drop-after");
     }
+    if (options.board.stop_reading_line.has_value() !=
+        (options.stop_reading_ms.has_value() || options.resume_file.has_value())) {
+        throw UsageError("--stop-reading-on goes with --stop-reading-ms and/or --resume-file");
+    }
     return options;
 }
 
@@ -172,10 +192,14 @@ Usage: board_sim [--print-path] [--wine-prefix DIR --com N] [options]
 
 The board reads one decimal number per line (LF ends a line; a CR before the
 LF is ignored): 0..180 eyes, 181..360 neck, 361..540 mouth servo positions,
-600 toggles the eye glow, 601 stores the current pose as an animation frame,
-602 recentres the servos (eyes 90, neck 270, mouth 450; the glow stays) and
-forgets all frames, 603 plays the frames back (the servos stay at the last
-frame) and answers "played N frames\r\n" ("frame" for one) in a single write.
+600 toggles the eye glow, 601 steps the frame number and stores the current
+pose as that frame, 602 recentres the servos (eyes 90, neck 270, mouth 450;
+the glow, the frame number and the frames stay), 603 plays the frames back
+(the servos stay at the last frame), sets the frame number to 0 and answers
+"played N frames\r\n" ("frame" for one) in a single write.
+The frame number counts like the panel's frame counter: 0 at the start, each
+601 steps it 1, 2, ... 100, the step after 100 wraps it to 0 and forgets the
+frames, 603 sets it to 0, so the panel's count and the board's agree.
 Anything else is ignored; lines longer than 64 bytes are not stored, only
 counted up to their LF.
 
@@ -199,7 +223,7 @@ Test options:
                             <usec> rx <hex>    bytes read from the port
                             <usec> tx <hex>    bytes written to the port
                             <usec> ev <text>   appeared <path> | opened | closed |
-                                               dropped
+                                               paused | resumed | dropped
                           <usec> is CLOCK_MONOTONIC in microseconds (rx: taken
                           after the read, tx: before the write), <hex> is two
                           lower-case hex digits per byte with nothing between.
@@ -215,6 +239,20 @@ Test options:
                           (default 603; sent after any normal answer), or "open":
                           each time a program opens the port (a program that
                           purges its input after opening discards it)
+  --reply-delay-ms N      hold every answer (603 answer, flood) N ms after the
+                          chunk that caused it was read, then send it
+  --byte-gap-ms N         send answers one byte per write, N ms apart
+  --stop-reading-on LINE  after a received line equal to LINE, stop reading
+                          the port: what a program writes meanwhile stays in
+                          the pty's buffer (where a flush of the program's
+                          output can discard what the reading side, 4095
+                          bytes, does not hold). Bytes read together with
+                          LINE are handled when reading resumes. Logged as
+                          events "paused" and "resumed".
+  --stop-reading-ms M     read again M ms after stopping
+  --resume-file F         read again once the file F exists (the board
+                          removes it); with --stop-reading-ms, whichever
+                          comes first. One of the two is needed.
   --drop-after K          after K bytes received on the port, close the pty: the
                           program holding it sees a hangup, the link (and ready
                           file) goes away. The count restarts with each new pty.

@@ -20,8 +20,12 @@ struct Options {
     int com = 0;  // set together with wine_prefix
     std::optional<std::filesystem::path> log_file;
     std::optional<std::filesystem::path> ready_file;
-    BoardSettings board;        // 603 answer and line-triggered flood
+    BoardSettings board;        // 603 answer, line-triggered flood, line that stops the reading
     bool flood_on_open = false;  // flood each time a program opens the port
+    int reply_delay_ms = 0;      // hold every answer this long before sending it
+    int byte_gap_ms = 0;         // send answers byte by byte, this far apart
+    std::optional<int> stop_reading_ms;                  // read again this long after stopping
+    std::optional<std::filesystem::path> resume_file;    // read again once this file exists
     std::optional<std::size_t> drop_after_bytes;
     std::optional<int> reappear_after_ms;
 };

@@ -14,11 +14,13 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <deque>
 #include <exception>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <system_error>
+#include <utility>
 #include <vector>
 
 #include "bird.hpp"
@@ -151,16 +153,34 @@ private:
     bool appear();
     void drop();
     void read_port();
+    void handle(Board::Output out);
+    void pause_reading(std::string unread);
+    void resume_reading();
+    bool resume_due() const;
     void send(std::string bytes);
+    void release_due_output();
     void flush_output();
     void read_open_watch();
+    int poll_timeout_ms() const;
+
+    // Answers held back by --reply-delay-ms or paced by --byte-gap-ms: each
+    // piece goes to pending_ at its time.
+    struct Scheduled {
+        Clock::time_point due;
+        std::string bytes;
+    };
 
     const Options& options_;
     ByteLog log_;
     ReadyFile ready_;
     Board board_;
     std::optional<Device> device_;
-    std::string pending_;
+    std::string pending_;                 // bytes to write as soon as the pty takes them
+    std::deque<Scheduled> scheduled_;     // in the order of their times
+    Clock::time_point next_free_{};       // earliest time for the next scheduled piece
+    bool paused_ = false;                 // --stop-reading-on: not reading the port now
+    std::string unread_;                  // bytes read with the line that paused the reading
+    std::optional<Clock::time_point> resume_at_;
     std::optional<Clock::time_point> reappear_at_;
 };
 
@@ -215,6 +235,10 @@ void Simulator::drop() {
     ready_.remove();
     device_.reset();  // removes the link, then closes the pty: a hangup for its users
     pending_.clear();
+    scheduled_.clear();
+    paused_ = false;
+    unread_.clear();
+    resume_at_.reset();
     board_.splitter.reset();
     if (options_.reappear_after_ms) {
         reappear_at_ = Clock::now() + std::chrono::milliseconds(*options_.reappear_after_ms);
@@ -227,7 +251,42 @@ void Simulator::send(std::string bytes) {
         warn("the other side is not reading; dropped " + std::to_string(bytes.size()) + " bytes of output");
         return;
     }
-    pending_ += bytes;
+    if (options_.reply_delay_ms == 0 && options_.byte_gap_ms == 0) {
+        pending_ += bytes;
+        flush_output();
+        return;
+    }
+    // Later answers never overtake earlier ones, and paced bytes keep their
+    // gap also across two answers.
+    const auto gap = std::chrono::milliseconds(options_.byte_gap_ms);
+    Clock::time_point due = std::max(Clock::now() + std::chrono::milliseconds(options_.reply_delay_ms), next_free_);
+    if (gap.count() == 0) {
+        scheduled_.push_back({due, std::move(bytes)});
+        next_free_ = due;
+    } else {
+        for (char c : bytes) {
+            scheduled_.push_back({due, std::string(1, c)});
+            next_free_ = due + gap;
+            due = next_free_;
+        }
+    }
+    release_due_output();
+}
+
+void Simulator::release_due_output() {
+    const auto gap = std::chrono::milliseconds(options_.byte_gap_ms);
+    while (!scheduled_.empty() && scheduled_.front().due <= Clock::now()) {
+        pending_ += scheduled_.front().bytes;
+        scheduled_.pop_front();
+        if (gap.count() > 0) {
+            // A paced byte gets a write of its own, and the next one waits a
+            // full gap after it, also when this one went out late.
+            flush_output();
+            const auto next = Clock::now() + gap;
+            next_free_ = std::max(next_free_, next);
+            if (!scheduled_.empty()) scheduled_.front().due = std::max(scheduled_.front().due, next);
+        }
+    }
     flush_output();
 }
 
@@ -267,11 +326,40 @@ void Simulator::read_port() {
     device_->received += data.size();
     log_.bytes(monotonic_usec(), "rx", data);
 
-    Board::Output out = board_.receive(data);
+    handle(board_.receive(data));
+
+    if (device_ && options_.drop_after_bytes && device_->received >= *options_.drop_after_bytes) drop();
+}
+
+void Simulator::handle(Board::Output out) {
     for (const auto& message : out.messages) say(message);
     send(std::move(out.reply));
+    if (out.stop_reading) pause_reading(std::move(out.unread));
+}
 
-    if (options_.drop_after_bytes && device_->received >= *options_.drop_after_bytes) drop();
+void Simulator::pause_reading(std::string unread) {
+    paused_ = true;
+    unread_ = std::move(unread);
+    // Only a resume file made after the pause counts.
+    if (options_.resume_file) ::unlink(options_.resume_file->c_str());
+    if (options_.stop_reading_ms) resume_at_ = Clock::now() + std::chrono::milliseconds(*options_.stop_reading_ms);
+    log_.event("paused");
+}
+
+bool Simulator::resume_due() const {
+    if (resume_at_ && Clock::now() >= *resume_at_) return true;
+    return options_.resume_file && ::access(options_.resume_file->c_str(), F_OK) == 0;
+}
+
+void Simulator::resume_reading() {
+    paused_ = false;
+    resume_at_.reset();
+    if (options_.resume_file) ::unlink(options_.resume_file->c_str());
+    log_.event("resumed");
+    say("resumed reading");
+    // The bytes that came with the pausing line are handled now, as if they
+    // had just been read (they may pause the reading again).
+    handle(board_.receive(std::exchange(unread_, std::string())));
 }
 
 void Simulator::read_open_watch() {
@@ -298,6 +386,18 @@ void Simulator::read_open_watch() {
     }
 }
 
+int Simulator::poll_timeout_ms() const {
+    std::optional<Clock::time_point> wake = reappear_at_;
+    auto earliest = [&](Clock::time_point t) { wake = wake ? std::min(*wake, t) : t; };
+    if (!scheduled_.empty()) earliest(scheduled_.front().due);
+    if (paused_ && resume_at_) earliest(*resume_at_);
+    // The resume file is looked for every 10 ms while the reading is paused.
+    if (paused_ && options_.resume_file) earliest(Clock::now() + std::chrono::milliseconds(10));
+    if (!wake) return -1;
+    const auto left = std::chrono::ceil<std::chrono::milliseconds>(*wake - Clock::now());
+    return static_cast<int>(std::max<long long>(0, left.count()));
+}
+
 int Simulator::run() {
     ::signal(SIGPIPE, SIG_IGN);
     UniqueFd signals = make_signal_fd();
@@ -309,16 +409,13 @@ int Simulator::run() {
         for (auto& p : fds) p.fd = -1;
         fds[slot_signal] = {signals.get(), POLLIN, 0};
         if (device_) {
-            fds[slot_master] = {device_->pty.master(), static_cast<short>(POLLIN | (pending_.empty() ? 0 : POLLOUT)), 0};
+            const int events = (paused_ ? 0 : POLLIN) | (pending_.empty() ? 0 : POLLOUT);
+            fds[slot_master] = {device_->pty.master(), static_cast<short>(events), 0};
             if (device_->link && device_->link->watch_fd() >= 0) fds[slot_link] = {device_->link->watch_fd(), POLLIN, 0};
             if (device_->open_watch) fds[slot_open] = {device_->open_watch.get(), POLLIN, 0};
         }
 
-        int timeout_ms = -1;
-        if (reappear_at_) {
-            const auto left = std::chrono::ceil<std::chrono::milliseconds>(*reappear_at_ - Clock::now());
-            timeout_ms = static_cast<int>(std::max<long long>(0, left.count()));
-        }
+        const int timeout_ms = poll_timeout_ms();
 
         const int ready = ::poll(fds.data(), fds.size(), timeout_ms);
         if (ready < 0) {
@@ -337,11 +434,14 @@ int Simulator::run() {
 
         // Opens are looked at before data so a flood on open goes out first.
         if (device_ && (fds[slot_open].revents & POLLIN)) read_open_watch();
-        if (device_ && (fds[slot_master].revents & (POLLIN | POLLHUP | POLLERR))) read_port();
+        if (device_ && !paused_ && (fds[slot_master].revents & (POLLIN | POLLHUP | POLLERR))) read_port();
         if (device_ && (fds[slot_master].revents & POLLOUT)) flush_output();
         if (device_ && (fds[slot_link].revents & POLLIN)) {
             if (auto message = device_->link->on_watch_event()) warn(*message);
         }
+
+        if (device_) release_due_output();
+        if (device_ && paused_ && resume_due()) resume_reading();
 
         if (!device_ && reappear_at_ && Clock::now() >= *reappear_at_) {
             reappear_at_.reset();

@@ -2,6 +2,7 @@
 // state changes and the answers it sends.
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -17,56 +18,54 @@ Messages messages_for(Board& board, std::string_view text) { return board.receiv
 
 // ---- reading lines -------------------------------------------------------
 
-TEST(ParseLine, ServoRangesMapToTheirServo) {
+// Each line reads as one command or is rejected with its reason.
+TEST(ParseLine, CommandsAndReasons) {
     struct Case {
         std::string_view text;
-        CommandKind kind;
-        int value;
+        std::optional<CommandKind> kind;  // empty: rejected
+        int value_or_zero;
+        std::string_view reason;
     };
     const Case cases[] = {
-        {"0", CommandKind::eyes, 0},      {"180", CommandKind::eyes, 180},   {"181", CommandKind::neck, 181},
-        {"360", CommandKind::neck, 360},  {"361", CommandKind::mouth, 361},  {"540", CommandKind::mouth, 540},
-        {"600", CommandKind::toggle_glow, 600}, {"601", CommandKind::store_frame, 601},
-        {"602", CommandKind::recentre, 602},    {"603", CommandKind::play, 603},
+        {"0", CommandKind::eyes, 0, ""},
+        {"180", CommandKind::eyes, 180, ""},
+        {"181", CommandKind::neck, 181, ""},
+        {"360", CommandKind::neck, 360, ""},
+        {"361", CommandKind::mouth, 361, ""},
+        {"540", CommandKind::mouth, 540, ""},
+        {"600", CommandKind::toggle_glow, 600, ""},
+        {"601", CommandKind::store_frame, 601, ""},
+        {"602", CommandKind::recentre, 602, ""},
+        {"603", CommandKind::play, 603, ""},
+        {"95\r", CommandKind::eyes, 95, ""},                   // trailing CRs are dropped
+        {"0000000000000603", CommandKind::play, 603, ""},      // leading zeros are fine
+        {"541", std::nullopt, 0, "out of range"},
+        {"599", std::nullopt, 0, "out of range"},
+        {"604", std::nullopt, 0, "out of range"},
+        {"1000000", std::nullopt, 0, "out of range"},
+        {"99999999999999999999999", std::nullopt, 0, "out of range"},
+        {"abc", std::nullopt, 0, "not a number"},
+        {"-1", std::nullopt, 0, "not a number"},
+        {"+5", std::nullopt, 0, "not a number"},
+        {" 5", std::nullopt, 0, "not a number"},
+        {"5 ", std::nullopt, 0, "not a number"},
+        {"0x10", std::nullopt, 0, "not a number"},
+        {"1.5", std::nullopt, 0, "not a number"},
+        {"60\r3", std::nullopt, 0, "not a number"},
+        {{"6\0", 2}, std::nullopt, 0, "not a number"},
+        {"", std::nullopt, 0, "empty line"},
+        {"\r", std::nullopt, 0, "empty line"},
     };
-    for (const auto& c : cases) {
+    for (const Case& c : cases) {
         const ParsedLine parsed = parse_line(c.text);
-        ASSERT_TRUE(parsed.command.has_value()) << c.text;
-        EXPECT_EQ(parsed.command->kind, c.kind) << c.text;
-        EXPECT_EQ(parsed.command->value, c.value) << c.text;
+        ASSERT_EQ(parsed.command.has_value(), c.kind.has_value()) << printable(c.text);
+        if (c.kind) {
+            EXPECT_EQ(parsed.command->kind, *c.kind) << c.text;
+            EXPECT_EQ(parsed.command->value, c.value_or_zero) << c.text;
+        } else {
+            EXPECT_EQ(parsed.reason, c.reason) << printable(c.text);
+        }
     }
-}
-
-TEST(ParseLine, NumbersOutsideTheCommandsAreRejected) {
-    for (std::string_view text : {"541", "599", "604", "999", "1000000", "99999999999999999999999"}) {
-        const ParsedLine parsed = parse_line(text);
-        EXPECT_FALSE(parsed.command.has_value()) << text;
-        EXPECT_EQ(parsed.reason, "out of range") << text;
-    }
-}
-
-TEST(ParseLine, AnythingButPlainDigitsIsRejected) {
-    const std::string_view texts[] = {"abc", "-1", "+5", " 5", "5 ", "5x", "0x10", "1.5", "60\r3", {"6\0", 2}};
-    for (std::string_view text : texts) {
-        const ParsedLine parsed = parse_line(text);
-        EXPECT_FALSE(parsed.command.has_value()) << text;
-        EXPECT_EQ(parsed.reason, "not a number") << text;
-    }
-}
-
-TEST(ParseLine, EmptyLinesAreRejected) {
-    EXPECT_EQ(parse_line("").reason, "empty line");
-    EXPECT_EQ(parse_line("\r").reason, "empty line");
-}
-
-TEST(ParseLine, TrailingCarriageReturnsAndLeadingZerosAreAccepted) {
-    const ParsedLine with_cr = parse_line("95\r");
-    ASSERT_TRUE(with_cr.command.has_value());
-    EXPECT_EQ(with_cr.command->value, 95);
-
-    const ParsedLine zeros = parse_line("0000000000000603");
-    ASSERT_TRUE(zeros.command.has_value());
-    EXPECT_EQ(zeros.command->kind, CommandKind::play);
 }
 
 // ---- splitting the byte stream --------------------------------------------
@@ -137,12 +136,13 @@ TEST(LineSplitter, ResetForgetsAPartialLine) {
 
 // ---- the bird's state -----------------------------------------------------
 
-TEST(BirdState, StartsCentredWithGlowOffAndNoFrames) {
+TEST(BirdState, StartsCentredWithGlowOffAtFrameZero) {
     const Bird bird;
     EXPECT_EQ(bird.pose.eyes, 90);
     EXPECT_EQ(bird.pose.neck, 270);
     EXPECT_EQ(bird.pose.mouth, 450);
     EXPECT_FALSE(bird.pose.glow);
+    EXPECT_EQ(bird.frame_number, 0);
     EXPECT_TRUE(bird.frames.empty());
 }
 
@@ -173,40 +173,64 @@ TEST(BirdState, StoreFrameRecordsTheCurrentPose) {
     EXPECT_EQ(board.bird.frames[1], (Pose{20, 200, 450, true}));
 }
 
-TEST(BirdState, RecentreCentresServosAndForgetsFrames) {
+// The frame number follows the panel's frame counter (Min 0, Max 100, Step 1): 601 steps it and
+// wraps after 100 to 0, 603 sets it to 0, 602 leaves it alone; the stored frames are always
+// frames 1 ... frame number.
+TEST(BirdState, FrameNumberCountsLikeThePanel) {
+    struct Case {
+        const char* what;
+        std::string commands;
+        int frame_number;
+    };
+    auto times = [](int n, std::string_view line) {
+        std::string text;
+        for (int i = 0; i < n; ++i) text += line;
+        return text;
+    };
+    const Case cases[] = {
+        {"nothing yet", "", 0},
+        {"one store", "601\n", 1},
+        {"up to the top", times(100, "601\n"), 100},
+        {"past the top wraps to 0", times(101, "601\n"), 0},
+        {"and counts on from there", times(102, "601\n"), 1},
+        {"a replay resets", "601\n601\n603\n", 0},
+        {"a replay then a store", "601\n601\n603\n601\n", 1},
+        {"a recentre leaves it alone", "601\n601\n602\n", 2},
+        {"moves and glow leave it alone", "601\n95\n600\n300\n", 1},
+    };
+    for (const Case& c : cases) {
+        Board board;
+        board.receive(c.commands);
+        EXPECT_EQ(board.bird.frame_number, c.frame_number) << c.what;
+        EXPECT_EQ(board.bird.frames.size(), static_cast<std::size_t>(c.frame_number)) << c.what;
+    }
+}
+
+TEST(BirdState, WrapForgetsTheFramesAndSaysSo) {
     Board board;
-    board.receive("10\n200\n500\n601\n601\n");
-    EXPECT_EQ(messages_for(board, "602\n"), (Messages{"recentred, frames forgotten"}));
-    EXPECT_EQ(board.bird.pose, Pose{});
-    EXPECT_TRUE(board.bird.frames.empty());
-    // Frames stored after a recentre count from one again.
+    for (int i = 0; i < 100; ++i) board.receive("601\n");
+    EXPECT_EQ(messages_for(board, "601\n"), (Messages{"frame number 0, frames forgotten"}));
     EXPECT_EQ(messages_for(board, "601\n"), (Messages{"stored frame 1"}));
 }
 
-TEST(BirdState, RecentreLeavesTheGlowAlone) {
+TEST(BirdState, RecentreCentresServosAndKeepsGlowAndFrames) {
     Board board;
-    board.receive("10\n600\n");
-    board.receive("602\n");
+    board.receive("10\n200\n500\n600\n601\n601\n");
+    EXPECT_EQ(messages_for(board, "602\n"), (Messages{"recentred"}));
     EXPECT_EQ(board.bird.pose, (Pose{90, 270, 450, true}));
+    EXPECT_EQ(board.bird.frames.size(), 2u);
+    EXPECT_EQ(messages_for(board, "601\n"), (Messages{"stored frame 3"}));
 }
 
-TEST(BirdState, PlayEndsAtTheLastFrameAndKeepsTheFrames) {
+TEST(BirdState, PlayEndsAtTheLastFrameAndStartsANewRecording) {
     Board board;
     board.receive("10\n601\n170\n600\n601\n90\n600\n");
     const Board::Output out = board.receive("603\n");
-    EXPECT_EQ(out.messages, (Messages{"replayed 2 frames", "eyes 170", "glow on"}));
+    EXPECT_EQ(out.messages, (Messages{"replayed 2 frames, frame number 0", "eyes 170", "glow on"}));
     EXPECT_EQ(out.reply, "played 2 frames\r\n");
     EXPECT_EQ(board.bird.pose, (Pose{170, 270, 450, true}));
-    EXPECT_EQ(board.bird.frames.size(), 2u);
-    EXPECT_EQ(board.receive("603\n").reply, "played 2 frames\r\n");
-}
-
-TEST(BirdState, FrameStoreIsBounded) {
-    Bird bird;
-    Messages messages;
-    for (std::size_t i = 0; i < Bird::max_frames + 5; ++i) bird.apply({CommandKind::store_frame, 601}, messages);
-    EXPECT_EQ(bird.frames.size(), Bird::max_frames);
-    EXPECT_EQ(messages.back().rfind("ignored: 601 (frame store full", 0), 0u) << messages.back();
+    EXPECT_EQ(board.receive("603\n").reply, "played 0 frames\r\n");
+    EXPECT_EQ(messages_for(board, "601\n"), (Messages{"stored frame 1"}));
 }
 
 // ---- answers ----------------------------------------------------------------
@@ -220,7 +244,7 @@ TEST(PlayReply, TextCountsFramesAndEndsWithCrLf) {
 TEST(PlayReply, OnlyPlayIsAnswered) {
     Board board;
     EXPECT_EQ(board.receive("95\n600\n601\n602\n999\nabc\n").reply, "");
-    EXPECT_EQ(board.receive("603\r\n").reply, "played 0 frames\r\n");
+    EXPECT_EQ(board.receive("603\r\n").reply, "played 1 frame\r\n");  // 602 kept the frame of 601
 }
 
 TEST(PlayReply, EachPlayInOneChunkIsAnsweredInOrder) {
@@ -233,7 +257,7 @@ TEST(PlayReply, FixedReplyReplacesTheTextIncludingZeroBytes) {
     board.settings.reply_603 = std::string("ok\0\r\n", 5);
     const Board::Output out = board.receive("601\n603\n");
     EXPECT_EQ(out.reply, std::string("ok\0\r\n", 5));
-    EXPECT_EQ(out.messages.back(), "replayed 1 frame");
+    EXPECT_EQ(out.messages.back(), "replayed 1 frame, frame number 0");
 }
 
 TEST(PlayReply, SilentPlayStillPlays) {
@@ -284,6 +308,32 @@ TEST(Flood, NoTriggerLineMeansNoLineFlood) {
     board.settings.flood_bytes = 10;
     board.settings.flood_trigger_line.reset();
     EXPECT_EQ(board.receive("603\n").reply, play_reply(0));
+}
+
+// ---- stop reading --------------------------------------------------------------
+
+TEST(StopReading, TheLineStopsTheBoardAndTheRestOfTheChunkIsLeftUnread) {
+    Board board;
+    board.settings.stop_reading_line = "stop";
+    const Board::Output out = board.receive("95\nstop\r\n300\n60");
+    EXPECT_EQ(out.messages, (Messages{"eyes 95", "ignored: \"stop\\r\" (not a number)", "stopped reading"}));
+    EXPECT_TRUE(out.stop_reading);
+    EXPECT_EQ(out.unread, "300\n60");
+    EXPECT_EQ(board.bird.pose.neck, 270);  // 300 has not been looked at
+
+    const Board::Output later = board.receive(out.unread + "0\n");
+    EXPECT_FALSE(later.stop_reading);
+    EXPECT_EQ(later.messages, (Messages{"neck 300", "glow on"}));
+}
+
+TEST(StopReading, OnlyTheExactLineStopsIt) {
+    Board board;
+    board.settings.stop_reading_line = "603";
+    EXPECT_FALSE(board.receive("60\n6033\n").stop_reading);
+    const Board::Output out = board.receive("603\n");
+    EXPECT_TRUE(out.stop_reading);
+    EXPECT_EQ(out.reply, "played 0 frames\r\n");  // the line is handled before the board stops
+    EXPECT_FALSE(Board{}.receive("603\n").stop_reading);
 }
 
 // ---- malformed input ----------------------------------------------------------

@@ -277,8 +277,8 @@ TEST(EndToEnd, PlayIsAnsweredOnThePrintedPathAndEveryByteIsLogged) {
     write_port(port, "603\n");
     const std::string expected = "played 1 frame\r\n";
     EXPECT_EQ(read_port(port, expected.size()), expected);  // unchanged bytes: raw mode, no CR/LF mangling
-    EXPECT_TRUE(sim.wait_for_line("replayed 1 frame"));
-    EXPECT_EQ(sim.seen(), (std::vector<std::string>{path, "eyes 30", "stored frame 1", "replayed 1 frame"}));
+    EXPECT_TRUE(sim.wait_for_line("replayed 1 frame, frame number 0"));
+    EXPECT_EQ(sim.seen(), (std::vector<std::string>{path, "eyes 30", "stored frame 1", "replayed 1 frame, frame number 0"}));
 
     const long long finished = monotonic_usec();
     ASSERT_EQ(sim.terminate(), 0);
@@ -355,6 +355,108 @@ TEST(EndToEnd, FloodOnOpenArrivesWithoutAskingForIt) {
     SimProcess sim({"--print-path", "--flood", "200", "--flood-on", "open"});
     UniqueFd port = open_port(start_printing(sim));
     EXPECT_EQ(read_port(port, 200), flood_pattern(200));
+}
+
+// ---- a slow or stuck board ------------------------------------------------------------
+
+// Index of the first record of this kind and payload, or -1.
+long find_record(const std::vector<LogRecord>& records, const std::string& kind, const std::string& payload) {
+    for (std::size_t i = 0; i < records.size(); ++i) {
+        if (records[i].kind == kind && records[i].payload == payload) return static_cast<long>(i);
+    }
+    return -1;
+}
+
+bool logged(const fs::path& log, const std::string& kind, const std::string& payload) {
+    return find_record(read_log(log), kind, payload) >= 0;
+}
+
+TEST(EndToEnd, ReplyDelayHoldsTheAnswerBack) {
+    TempDir dir;
+    const fs::path log = dir.path() / "bytes.log";
+    SimProcess sim({"--print-path", "--reply-delay-ms", "300", "--log", log.string()});
+    UniqueFd port = open_port(start_printing(sim));
+    write_port(port, "603\n");
+    EXPECT_EQ(read_port(port, 17), "played 0 frames\r\n");
+    ASSERT_EQ(sim.terminate(), 0);
+
+    const std::vector<LogRecord> records = read_log(log);
+    const long rx = find_record(records, "rx", "603\n");
+    const long tx = find_record(records, "tx", "played 0 frames\r\n");
+    ASSERT_GE(rx, 0);
+    ASSERT_GE(tx, 0);
+    EXPECT_GE(records[tx].usec - records[rx].usec, 300000);
+}
+
+TEST(EndToEnd, ByteGapSendsTheAnswerByteByByte) {
+    TempDir dir;
+    const fs::path log = dir.path() / "bytes.log";
+    SimProcess sim({"--print-path", "--byte-gap-ms", "40", "--reply-603", "abcd", "--log", log.string()});
+    UniqueFd port = open_port(start_printing(sim));
+    write_port(port, "603\n603\n");
+    EXPECT_EQ(read_port(port, 8), "abcdabcd");
+    ASSERT_EQ(sim.terminate(), 0);
+
+    std::vector<LogRecord> sent;
+    for (const LogRecord& r : read_log(log)) {
+        if (r.kind == "tx") sent.push_back(r);
+    }
+    ASSERT_EQ(sent.size(), 8u);  // one write per byte, also across the two answers
+    for (std::size_t i = 0; i < sent.size(); ++i) {
+        EXPECT_EQ(sent[i].payload, std::string(1, "abcd"[i % 4])) << i;
+        if (i > 0) {
+            EXPECT_GE(sent[i].usec - sent[i - 1].usec, 40000) << i;
+        }
+    }
+}
+
+TEST(EndToEnd, StoppedBoardLeavesWrittenBytesInThePtyUntilTold) {
+    TempDir dir;
+    const fs::path log = dir.path() / "bytes.log";
+    const fs::path resume = dir.path() / "resume";
+    SimProcess sim({"--print-path", "--stop-reading-on", "stop", "--resume-file", resume.string(), "--log",
+                    log.string()});
+    UniqueFd port = open_port(start_printing(sim));
+
+    // Bytes written while the board does not read wait in the pty and are read after the resume.
+    write_port(port, "stop\n");
+    ASSERT_TRUE(wait_until([&] { return logged(log, "ev", "paused"); }));
+    write_port(port, "95\n");
+    std::ofstream(resume).put('\n');
+    ASSERT_TRUE(sim.wait_for_line("eyes 95"));
+    std::vector<LogRecord> records = read_log(log);
+    const long resumed = find_record(records, "ev", "resumed");
+    ASSERT_GE(resumed, 0);
+    EXPECT_LT(resumed, find_record(records, "rx", "95\n"));
+    EXPECT_TRUE(wait_until([&] { return !fs::exists(resume); }));  // the board takes the file away
+
+    // Each time the line comes.
+    write_port(port, "stop\n");
+    ASSERT_TRUE(wait_until([&] { return read_log(log).back().payload == "paused"; }));
+    write_port(port, "600\n");
+    std::ofstream(resume).put('\n');
+    ASSERT_TRUE(sim.wait_for_line("glow on"));
+    records = read_log(log);
+    const long second = find_record(records, "rx", "600\n");
+    ASSERT_GE(second, 0);
+    EXPECT_EQ(records[static_cast<std::size_t>(second) - 1].payload, "resumed");
+    EXPECT_EQ(std::count(sim.seen().begin(), sim.seen().end(), "resumed reading"), 2);
+}
+
+TEST(EndToEnd, StoppedBoardReadsAgainAfterAWhileAndHandlesWhatCameWithTheLine) {
+    TempDir dir;
+    const fs::path log = dir.path() / "bytes.log";
+    SimProcess sim({"--print-path", "--stop-reading-on", "stop", "--stop-reading-ms", "300", "--log", log.string()});
+    UniqueFd port = open_port(start_printing(sim));
+    write_port(port, "stop\n95\n");  // 95 may come with the stop line in one read
+    ASSERT_TRUE(sim.wait_for_line("eyes 95"));
+    ASSERT_EQ(sim.terminate(), 0);
+    const std::vector<LogRecord> records = read_log(log);
+    const long paused = find_record(records, "ev", "paused");
+    const long resumed = find_record(records, "ev", "resumed");
+    ASSERT_GE(paused, 0);
+    ASSERT_GT(resumed, paused);
+    EXPECT_GE(records[resumed].usec - records[paused].usec, 300000);
 }
 
 // ---- the COM link in a Wine prefix ------------------------------------------------
@@ -460,8 +562,8 @@ TEST(EndToEnd, DroppedDeviceReappearsUnderANewPathAndWorks) {
     write_port(new_port, "603\n");
     EXPECT_EQ(read_port(new_port, 17), "played 0 frames\r\n");
 
-    ASSERT_TRUE(sim.wait_for_line("replayed 0 frames"));
-    EXPECT_EQ(sim.seen(), (std::vector<std::string>{"eyes 95", "eyes 100", "replayed 0 frames"}));
+    ASSERT_TRUE(sim.wait_for_line("replayed 0 frames, frame number 0"));
+    EXPECT_EQ(sim.seen(), (std::vector<std::string>{"eyes 95", "eyes 100", "replayed 0 frames, frame number 0"}));
 
     ASSERT_EQ(sim.terminate(), 0);
     const std::vector<LogRecord> records = read_log(log);
