@@ -34,7 +34,6 @@ set(_fliran_serial_saved_emulator "${CMAKE_CROSSCOMPILING_EMULATOR}")
 set(CMAKE_CROSSCOMPILING_EMULATOR
     "${CMAKE_CURRENT_LIST_DIR}/../tests/serial/with-boards.sh;--board-sim;${FLIRAN_BOARD_SIM}")
 fliran_add_test(serial_tests
-  tests/serial/line_setting_test.cpp
   tests/serial/closed_port_test.cpp
   tests/serial/open_test.cpp
   tests/serial/io_test.cpp

@@ -1,6 +1,6 @@
 // The texts the serial port element builds for the platform: the line-setting text from Baud and
 // Parity, and the device name from the port number. Plain text, no port and no platform call:
-// what the platform makes of the text is checked on real ports in open_test.cpp.
+// what the platform makes of the text is checked on real ports by the serial tests.
 #include <gtest/gtest.h>
 
 #include <cstdint>
