@@ -300,7 +300,9 @@ class TControl : public TObj {
   std::int32_t ItemCount();
   std::string GetItemText(std::int32_t i);
   void SetItemText(std::int32_t i, std::string_view text);
-  std::int32_t AddItemText(std::string_view text);      // new index
+  // Answers the new index; an edit control appends to its text, whatever its text limit, and
+  // answers the index of the line the text now ends on (lines counted by CR LF).
+  std::int32_t AddItemText(std::string_view text);
   std::int32_t InsertItemText(std::int32_t i, std::string_view text);  // -1 when unsupported
   void DeleteItem(std::int32_t i);
   void ClearItems();
