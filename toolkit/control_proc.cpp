@@ -496,7 +496,8 @@ bool CommonControlHook(TControl* control, TMsg& msg, LRESULT& result) {
 bool FormHook(TControl* form, TMsg& msg, LRESULT& result) {
   switch (msg.Message) {
     case WM_SETFOCUS: {
-      if (AppWindow != nullptr && AppWindow != form) AppWindow->FocusedControl = form;
+      // A form on its way out is not remembered: the pointer would outlive it.
+      if (AppWindow != nullptr && AppWindow != form && !form->Destroying()) AppWindow->FocusedControl = form;
       TControl* focused = form->FocusedControl;
       if (focused != nullptr && focused != form && focused->Handle() != nullptr && focused->Visible() &&
           focused->Enabled()) {

@@ -2,6 +2,7 @@
 // default handling (close, destruction, sizing, colours, commands), texts, alpha.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -463,6 +464,63 @@ TEST(Ownership, FreeingAChildRemovesItFromItsParent) {
   EXPECT_EQ(form->ChildCount(), 1);
   EXPECT_EQ(form->Child(0), b);
   EXPECT_EQ(IsWindow(aWnd), FALSE);
+}
+
+// Records the controls freed, and counts how often the form still remembers one of them when its
+// window goes (only the pointers are compared).
+struct TForgotten {
+  TControl* form;
+  int stale = 0;
+  std::vector<TControl*> gone;
+  void OnDestroyed(TObj* obj) { gone.push_back(static_cast<TControl*>(obj)); }
+  void Check(TControl*) {
+    for (TControl* g : gone) {
+      if (form->FocusedControl == g || form->DefaultButton == g || form->CancelButton == g) ++stale;
+    }
+  }
+};
+
+TEST(Ownership, FreedControlsAreForgottenByTheFormAndTheApplicationWindow) {
+  // A control freed by its parent (here a label holding buttons and an edit box) must not stay
+  // remembered above it, whether freed directly or along with its parent's parent.
+  for (const bool freeApp : {false, true}) {
+    SCOPED_TRACE(freeApp ? "application window freed" : "holder freed");
+    test::TAppStateGuard state;
+    TControl* app = test::HiddenApp("forget-app");
+    ASSERT_EQ(AppWindow, app);
+    TControl* form = test::HiddenForm(app, "forget");
+    TControl* holder = CreateLabel(form, "holder");
+    TControl* edit = CreateEditBox(holder, 0);
+    TControl* ok = CreateButton(holder, "ok");
+    TControl* cancel = CreateButton(holder, "cancel");
+    ASSERT_TRUE(edit->CreateControlWindow() && ok->CreateControlWindow() && cancel->CreateControlWindow());
+    ok->SetDefaultButton(true);
+    cancel->SetCancelButton(true);
+    edit->Focus();
+    ASSERT_EQ(form->FocusedControl, edit);
+    app->FocusedControl = edit;
+    ASSERT_EQ(form->DefaultButton, ok);
+    ASSERT_EQ(form->CancelButton, cancel);
+    TForgotten seen{form, 0, {}};
+    for (TControl* c : {edit, ok, cancel}) c->OnDestroy = MakeMethod<&TForgotten::OnDestroyed>(&seen);
+    form->WindowDestroyedEvent = MakeMethod<&TForgotten::Check>(&seen);
+    if (freeApp) {
+      app->Free();
+      EXPECT_EQ(seen.gone.size(), 3u);
+      EXPECT_EQ(seen.stale, 0);
+      EXPECT_EQ(AppWindow, nullptr);
+    } else {
+      holder->Free();
+      EXPECT_EQ(seen.gone.size(), 3u);
+      EXPECT_EQ(form->FocusedControl, nullptr);
+      EXPECT_EQ(form->DefaultButton, nullptr);
+      EXPECT_EQ(form->CancelButton, nullptr);
+      // Destroying the focused edit box gave the focus to the form, which may be remembered.
+      EXPECT_EQ(std::count(seen.gone.begin(), seen.gone.end(), app->FocusedControl), 0);
+      app->Free();
+    }
+    PumpQueued();
+  }
 }
 
 // ---------------------------------------------------------------------------------------------
