@@ -757,5 +757,52 @@ TEST(Keys, KeyMessagesOfAControlWithoutFocusAreIgnored) {
   EXPECT_EQ(edit->GetText(), "");
 }
 
+struct TClickCount {
+  int count = 0;
+  void OnClick(TControl*) { ++count; }
+};
+
+TEST(Keys, EnterPressesTheDefaultButtonUnlessTheFocusedControlKeepsIt) {
+  // The focused control (class and kind) -> whether Enter presses the form's default button.
+  struct TCase {
+    const char* what;
+    const char* className;
+    DWORD kind;
+    bool pressed;
+  };
+  const TCase cases[] = {
+      {"push button", "BUTTON", BS_PUSHBUTTON, false},
+      {"default push button", "BUTTON", BS_DEFPUSHBUTTON, false},
+      {"check box", "BUTTON", BS_CHECKBOX, true},
+      {"automatic check box", "BUTTON", BS_AUTOCHECKBOX, true},
+      {"three-state check box", "BUTTON", BS_AUTO3STATE, true},
+      {"radio button", "BUTTON", BS_RADIOBUTTON, true},
+      {"automatic radio button", "BUTTON", BS_AUTORADIOBUTTON, true},
+      {"single-line edit box", "EDIT", ES_AUTOHSCROLL, true},
+      {"multi-line edit box", "EDIT", ES_MULTILINE, false},
+  };
+  for (const TCase& c : cases) {
+    test::TAppStateGuard state;
+    TObjPtr<TControl> app(test::HiddenApp("enter-app"));
+    TControl* form = test::HiddenForm(app.get(), "enter");
+    const bool edit = std::string(c.className) == "EDIT";
+    TControl* focused = CreateStandardControl(form, c.className, WS_CHILD | WS_VISIBLE | WS_TABSTOP | c.kind, false,
+                                              edit ? &EditCommands : &ButtonCommands);
+    TControl* ok = CreateButton(form, "ok");
+    TClickCount clicks;
+    ok->ClickEvent = MakeMethod<&TClickCount::OnClick>(&clicks);
+    ok->SetDefaultButton(true);
+    ASSERT_TRUE(focused->CreateControlWindow() && ok->CreateControlWindow()) << c.what;
+    focused->Focus();
+    ASSERT_TRUE(focused->Focused()) << c.what;
+    AppRunning = true;  // the application's key handling takes part while the loop runs
+    SendMessageW(GetFocus(), WM_KEYDOWN, VK_RETURN, 1);
+    SendMessageW(GetFocus(), WM_KEYUP, VK_RETURN, 0xC0000001);
+    PumpQueued();
+    EXPECT_EQ(clicks.count, c.pressed ? 1 : 0) << c.what;
+    EXPECT_EQ(ok->Focused(), c.pressed) << c.what;
+  }
+}
+
 }  // namespace
 }  // namespace fliran
