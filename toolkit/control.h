@@ -22,8 +22,9 @@
 // that crosses the boundary explicitly with Cp1251ToWide / WideToCp1251; text read back from a
 // control comes back as CP1251. Class names, styles and message numbers are unchanged.
 //
-// Failures: an exception that reaches a window procedure is a bug; the toolkit prints where it
-// happened to stderr and calls std::terminate (it cannot unwind through the platform's frames).
+// Failures: an exception that reaches a window procedure is a bug; the toolkit cannot unwind
+// through the platform's frames, so it shows the exception's text in a message box (and prints
+// it to stderr), then ends the process with exit code 3.
 //
 // Deferred free of the main window: the platform drops messages posted to a window that is being
 // destroyed, so the request (0xB003) goes to a message-only window of the toolkit, with the
