@@ -436,7 +436,8 @@ class TControl : public TObj {
 // by the caller: free it with Free or keep it in a TObjPtr).
 
 // The hidden application window that owns the taskbar button ("App", style 0x90CA0000,
-// WS_EX_APPWINDOW). Becomes AppWindow when none is set yet.
+// WS_EX_APPWINDOW), placed outside every screen so that it is never seen. Becomes AppWindow
+// when none is set yet.
 TControl* CreateAppWindow(std::string_view caption);
 // A form ("Form", CS_DBLCLKS) under parent (the application window, or null).
 TControl* CreateForm(TControl* parent, std::string_view caption);

@@ -525,6 +525,35 @@ TEST(Ownership, FreedControlsAreForgottenByTheFormAndTheApplicationWindow) {
 
 // ---------------------------------------------------------------------------------------------
 
+TEST(AppWindow, StaysVisibleForTheTaskbarButLiesOutsideEveryScreen) {
+  test::TXInputLock inputLock;  // a shown window takes the foreground: not while a test types
+  ASSERT_TRUE(inputLock.Held());
+  test::TAppStateGuard state;
+  TObjPtr<TControl> app(CreateAppWindow("taskbar"));
+  ASSERT_TRUE(app->CreateControlWindow());
+  EXPECT_NE(IsWindowVisible(app->Handle()), FALSE);
+  EXPECT_EQ(app->Style() & 0x90CA0000u, 0x90CA0000u);
+  EXPECT_NE(app->ExStyle() & WS_EX_APPWINDOW, 0u);
+  RECT window{};
+  ASSERT_NE(GetWindowRect(app->Handle(), &window), FALSE);
+  const RECT screens{GetSystemMetrics(SM_XVIRTUALSCREEN), GetSystemMetrics(SM_YVIRTUALSCREEN),
+                     GetSystemMetrics(SM_XVIRTUALSCREEN) + GetSystemMetrics(SM_CXVIRTUALSCREEN),
+                     GetSystemMetrics(SM_YVIRTUALSCREEN) + GetSystemMetrics(SM_CYVIRTUALSCREEN)};
+  ASSERT_FALSE(IsRectEmpty(&screens));
+  RECT seen{};
+  EXPECT_EQ(IntersectRect(&seen, &window, &screens), FALSE)
+      << window.left << "," << window.top << " " << window.right << "," << window.bottom;
+  // Its forms are placed by the platform as usual.
+  TControl* form = test::HiddenForm(app.get(), "on-screen");
+  form->SetBoundsRect(RECT{100, 100, 300, 200});
+  ASSERT_TRUE(form->CreateControlWindow());
+  RECT formRect{};
+  GetWindowRect(form->Handle(), &formRect);
+  EXPECT_NE(IntersectRect(&seen, &formRect, &screens), FALSE);
+}
+
+// ---------------------------------------------------------------------------------------------
+
 TEST(Texts, CyrillicCaptionReadBackFromThePlatformEqualsTheTextSet) {
   test::TAppStateGuard state;
   const std::string caption("ФЛИРАН_1"_cp1251);
