@@ -127,41 +127,34 @@ TEST(Binding, StandardControlStyles) {
   EXPECT_EQ(form->FocusedControl, edit);
 }
 
-struct TOptionCase {
-  std::uint32_t options;
-  DWORD present;
-  DWORD absent;
-};
-
-TEST(Binding, EditOptionTable) {
-  const TOptionCase cases[] = {
-      {0, ES_AUTOHSCROLL | ES_AUTOVSCROLL | 0x50810000u, WS_HSCROLL | WS_VSCROLL | ES_MULTILINE},
+TEST(Binding, OptionTablesGiveTheStyles) {
+  // Options of one kind -> style bits that must be present and bits that must be absent.
+  struct TCase {
+    DWORD (*styleFor)(std::uint32_t options);
+    std::uint32_t options;
+    DWORD present;
+    DWORD absent;
+  };
+  const TCase cases[] = {
+      {&EditStyleFor, 0, ES_AUTOHSCROLL | ES_AUTOVSCROLL | 0x50810000u, WS_HSCROLL | WS_VSCROLL | ES_MULTILINE},
       // The memo: multi-line with a vertical scroll bar.
-      {EditNoHScroll | EditMultiline | EditNoHideSel, ES_MULTILINE | ES_NOHIDESEL | WS_VSCROLL | ES_AUTOVSCROLL,
-       WS_HSCROLL | ES_AUTOHSCROLL},
-      {EditPassword | EditReadonly, ES_PASSWORD | ES_READONLY, 0},
-      {EditNumber | EditUpperCase, ES_NUMBER | ES_UPPERCASE, 0},
-      {EditNoHScroll | EditNoVScroll, 0, ES_AUTOHSCROLL | ES_AUTOVSCROLL},
+      {&EditStyleFor, EditNoHScroll | EditMultiline | EditNoHideSel,
+       ES_MULTILINE | ES_NOHIDESEL | WS_VSCROLL | ES_AUTOVSCROLL, WS_HSCROLL | ES_AUTOHSCROLL},
+      {&EditStyleFor, EditPassword | EditReadonly, ES_PASSWORD | ES_READONLY, 0},
+      {&EditStyleFor, EditNumber | EditUpperCase, ES_NUMBER | ES_UPPERCASE, 0},
+      {&EditStyleFor, EditNoHScroll | EditNoVScroll, 0, ES_AUTOHSCROLL | ES_AUTOVSCROLL},
+      {&ComboStyleFor, 0, CBS_DROPDOWN | CBS_AUTOHSCROLL | 0x50210200u, CBS_SORT},
+      {&ComboStyleFor, ComboDropDownList | ComboSort, CBS_DROPDOWNLIST | CBS_SORT, 0},
+      {&ComboStyleFor, ComboNoHScroll | ComboOwnerDrawFixed, CBS_OWNERDRAWFIXED | CBS_DROPDOWN, CBS_AUTOHSCROLL},
+      // Simple is the whole kind (low two bits), not drop-down added to it.
+      {&ComboStyleFor, ComboSimple, CBS_SIMPLE, CBS_DROPDOWNLIST & ~static_cast<DWORD>(CBS_SIMPLE)},
   };
   for (const auto& c : cases) {
-    const DWORD style = EditStyleFor(c.options);
-    EXPECT_EQ(style & c.present, c.present) << std::hex << c.options;
-    EXPECT_EQ(style & c.absent, 0u) << std::hex << c.options;
+    const DWORD style = c.styleFor(c.options);
+    const char* kind = c.styleFor == &EditStyleFor ? "edit " : "combo ";
+    EXPECT_EQ(style & c.present, c.present) << kind << std::hex << c.options;
+    EXPECT_EQ(style & c.absent, 0u) << kind << std::hex << c.options;
   }
-}
-
-TEST(Binding, ComboOptionTable) {
-  const TOptionCase cases[] = {
-      {0, CBS_DROPDOWN | CBS_AUTOHSCROLL | 0x50210200u, CBS_SORT},
-      {ComboDropDownList | ComboSort, CBS_DROPDOWNLIST | CBS_SORT, 0},
-      {ComboNoHScroll | ComboOwnerDrawFixed, CBS_OWNERDRAWFIXED | CBS_DROPDOWN, CBS_AUTOHSCROLL},
-  };
-  for (const auto& c : cases) {
-    const DWORD style = ComboStyleFor(c.options);
-    EXPECT_EQ(style & c.present, c.present) << std::hex << c.options;
-    EXPECT_EQ(style & c.absent, 0u) << std::hex << c.options;
-  }
-  EXPECT_EQ(ComboStyleFor(ComboSimple) & 3u, static_cast<DWORD>(CBS_SIMPLE));
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -340,24 +333,29 @@ TEST(DefaultHandling, MinimiseCommandOfTheMainWindowIsPostedToTheApplicationWind
   // Any other form minimises itself.
   SendMessageW(second->Handle(), WM_SYSCOMMAND, SC_MINIMIZE, 0);
   EXPECT_NE(IsIconic(second->Handle()), FALSE);
-  test::PumpFor(200);
+  PumpQueued();  // a posted command would be in the queue by now
   EXPECT_EQ(commands.seen.size(), 1u);
 }
 
-// A shown application window with a shown form that it owns, as the program has them.
-class OwnerMinimised : public ::testing::Test {
- protected:
-  void SetUp() override {
-    ASSERT_TRUE(inputLock.Held());
-    app.reset(CreateAppWindow("owner-app"));
-    form = CreateForm(app.get(), "owned");
+// A shown application window with a shown form that it owns, as the program has them: what the
+// platform tells the windows that an owner hides while it is minimised and shows again when it
+// is restored. The form stays hidden in between and comes back as it was.
+TEST(OwnerMinimised, FormComesBackAsItWas) {
+  test::TXInputLock inputLock;  // shown windows take the foreground: not while a test types
+  ASSERT_TRUE(inputLock.Held());
+  for (const bool maximised : {false, true}) {
+    SCOPED_TRACE(maximised ? "maximised" : "normal");
+    test::TAppStateGuard state;
+    TObjPtr<TControl> app(CreateAppWindow("owner-app"));
+    TControl* form = CreateForm(app.get(), "owned");
     form->SetBoundsRect(RECT{700, 40, 900, 160});
     ASSERT_TRUE(form->CreateControlWindow());
     ASSERT_NE(IsWindowVisible(form->Handle()), FALSE);
-  }
-  // What the platform tells the windows that an owner hides while it is minimised and shows
-  // again when it is restored; between the two the form stays hidden.
-  void OwnerMinimisedAndRestored() {
+    if (maximised) {
+      ShowWindow(form->Handle(), SW_MAXIMIZE);
+      PumpQueued();
+      ASSERT_NE(IsZoomed(form->Handle()), FALSE);
+    }
     SendMessageW(form->Handle(), WM_SHOWWINDOW, FALSE, SW_PARENTCLOSING);
     EXPECT_EQ(IsWindowVisible(form->Handle()), FALSE);
     EXPECT_FALSE(form->Visible());
@@ -365,28 +363,11 @@ class OwnerMinimised : public ::testing::Test {
     EXPECT_TRUE(form->CreateControlWindow());
     EXPECT_EQ(IsWindowVisible(form->Handle()), FALSE);
     EXPECT_EQ(SendMessageW(form->Handle(), WM_SHOWWINDOW, TRUE, SW_PARENTOPENING), 0);
+    EXPECT_NE(IsWindowVisible(form->Handle()), FALSE);
+    EXPECT_TRUE(form->Visible());
+    EXPECT_EQ(IsZoomed(form->Handle()) != FALSE, maximised);
+    EXPECT_EQ(IsIconic(form->Handle()), FALSE);
   }
-  test::TXInputLock inputLock;  // shown windows take the foreground: not while a test types
-  test::TAppStateGuard state;
-  TObjPtr<TControl> app;
-  TControl* form = nullptr;
-};
-
-TEST_F(OwnerMinimised, FormComesBackAsItWas) {
-  OwnerMinimisedAndRestored();
-  EXPECT_NE(IsWindowVisible(form->Handle()), FALSE);
-  EXPECT_TRUE(form->Visible());
-  EXPECT_EQ(IsZoomed(form->Handle()), FALSE);
-  EXPECT_EQ(IsIconic(form->Handle()), FALSE);
-}
-
-TEST_F(OwnerMinimised, MaximisedFormComesBackMaximised) {
-  ShowWindow(form->Handle(), SW_MAXIMIZE);
-  PumpQueued();
-  ASSERT_NE(IsZoomed(form->Handle()), FALSE);
-  OwnerMinimisedAndRestored();
-  EXPECT_NE(IsWindowVisible(form->Handle()), FALSE);
-  EXPECT_NE(IsZoomed(form->Handle()), FALSE);
 }
 
 TEST(DeferredFree, MainWindowObjectOutlivesItsWindowUntilQueuedMessagesAreHandled) {
@@ -411,7 +392,13 @@ TEST(DeferredFree, HeldObjectIsFreedAtTheLastDropHold) {
   form->AddHold();
   form->AddHold();
   DestroyWindow(form->Handle());
-  test::PumpFor(300);
+  // The free request is queued; once it is handled, the holds keep the object.
+  auto requestQueued = [] {
+    MSG msg;
+    return PeekMessageW(&msg, nullptr, WM_DEFERRED_FREE, WM_DEFERRED_FREE, PM_NOREMOVE) != FALSE;
+  };
+  ASSERT_TRUE(requestQueued());
+  ASSERT_TRUE(PumpUntil([&] { return !requestQueued(); }, 5000));
   EXPECT_EQ(rec.destroyed, 0);
   EXPECT_TRUE(form->Destroying());
   form->DropHold();
@@ -590,10 +577,9 @@ TEST(Alpha, Alpha255RemovesTheLayeredStyleAnd254SetsIt) {
   EXPECT_NE(form->ExStyle() & WS_EX_LAYERED, 0u);
   BYTE alpha = 0;
   DWORD flags = 0;
-  if (GetLayeredWindowAttributes(form->Handle(), nullptr, &alpha, &flags) != FALSE) {
-    EXPECT_EQ(alpha, 254);
-    EXPECT_NE(flags & LWA_ALPHA, 0u);
-  }
+  ASSERT_NE(GetLayeredWindowAttributes(form->Handle(), nullptr, &alpha, &flags), FALSE);
+  EXPECT_EQ(alpha, 254);
+  EXPECT_NE(flags & LWA_ALPHA, 0u);
   form->SetWindowAlpha(255);
   EXPECT_EQ(form->ExStyle() & WS_EX_LAYERED, 0u);
   EXPECT_EQ(form->Alpha(), 255);
