@@ -84,7 +84,7 @@ std::uint64_t PixelBytesOf(const BITMAPINFOHEADER& h) {
 // The bytes of the header and its colour table (or the three masks of BI_BITFIELDS).
 std::uint64_t InfoBytesOf(const BITMAPINFOHEADER& h) {
   std::uint64_t colours = h.biClrUsed;
-  if (colours == 0 && h.biBitCount <= 8) colours = std::uint64_t{1} << h.biBitCount;
+  if (colours == 0 && h.biBitCount >= 1 && h.biBitCount <= 8) colours = std::uint64_t{1} << h.biBitCount;
   if (h.biCompression == BI_BITFIELDS) colours = 3;
   return std::uint64_t{h.biSize} + colours * sizeof(RGBQUAD);
 }
