@@ -59,7 +59,10 @@ TControl* MakeSingleLine(TControl* form) { return CreateEditBox(form, 0); }
 
 TEST(EditItems, OperationsWorkOnTheLinesOfTheText) {
   const std::string abc = "alpha\r\nbeta\r\ngamma";
-  const std::string full(29998, 'x');  // two characters below the platform's default text limit
+  // 300 lines, two characters below the platform's default text limit of 30 000.
+  std::string full;
+  for (int i = 0; i < 299; ++i) full += std::string(98, 'x') + "\r\n";
+  full += std::string(98, 'x');
   const std::string cyrillic("ПОВОРОТ ГЛАЗ\r\nКАДРЫ"_cp1251);
   const std::vector<TItemCase> memoCases = {
       {"lines are the items", abc,
@@ -100,7 +103,7 @@ TEST(EditItems, OperationsWorkOnTheLinesOfTheText) {
          for (int i = 0; i < 2; ++i) answers += "|" + Num(m->AddItemText("\r\n" + std::string(5000, 'y')));
          return answers;
        },
-       "0|1|2", full + "reply-1\r\n" + std::string(5000, 'y') + "\r\n" + std::string(5000, 'y')},
+       "299|300|301", full + "reply-1\r\n" + std::string(5000, 'y') + "\r\n" + std::string(5000, 'y')},
       {"unsupported operations answer as documented", "a\r\nb",
        [](TControl* m) {
          const std::int32_t inserted = m->InsertItemText(0, "x");
