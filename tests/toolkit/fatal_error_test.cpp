@@ -64,8 +64,10 @@ TEST(FatalError, HandlerExceptionIsShownInAMessageBoxAndEndsTheProgramWithCode3)
   ASSERT_TRUE(inputLock.Held());
   wchar_t self[MAX_PATH] = {};
   GetModuleFileNameW(nullptr, self, MAX_PATH);
-  std::wstring commandLine = L"\"" + std::wstring(self) +
-                             L"\" --gtest_filter=FatalError.HandlerExceptionIsShownInAMessageBoxAndEndsTheProgramWithCode3";
+  const ::testing::TestInfo* info = ::testing::UnitTest::GetInstance()->current_test_info();
+  const std::string filter = std::string(info->test_suite_name()) + "." + info->name();  // this test only
+  std::wstring commandLine = L"\"" + std::wstring(self) + L"\" --gtest_filter=";
+  commandLine += std::wstring(filter.begin(), filter.end());
   STARTUPINFOW startup{};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION process{};
