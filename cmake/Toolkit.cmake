@@ -20,6 +20,7 @@ fliran_add_test(toolkit_tests
   tests/toolkit/control_test.cpp
   tests/toolkit/items_test.cpp
   tests/toolkit/input_test.cpp
+  tests/toolkit/fatal_error_test.cpp
   tests/toolkit/graphics_test.cpp
   tests/toolkit/x_input.cpp
   tests/toolkit/toolkit_test.cpp

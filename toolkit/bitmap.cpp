@@ -60,15 +60,53 @@ void TBitmap::SetHandle(HBITMAP bitmap) {
   }
 }
 
+namespace {
+
+// The bytes that the header's pixels take: rows of width × bit count bits, each rounded up to
+// 4 bytes. Compressed pixels state their size in the header. 0 when the header makes no sense
+// or the size does not fit into 32 bits.
+std::uint64_t PixelBytesOf(const BITMAPINFOHEADER& h) {
+  if (h.biWidth <= 0 || h.biHeight == 0 || h.biPlanes != 1) return 0;
+  const std::uint64_t width = static_cast<std::uint32_t>(h.biWidth);
+  // |height| in 64 bits: the lowest 32-bit value has no positive counterpart in 32.
+  const std::uint64_t height = static_cast<std::uint64_t>(std::abs(static_cast<std::int64_t>(h.biHeight)));
+  if (h.biCompression != BI_RGB && h.biCompression != BI_BITFIELDS) return h.biSizeImage;
+  switch (h.biBitCount) {
+    case 1: case 4: case 8: case 16: case 24: case 32: break;
+    default: return 0;
+  }
+  // At most 2^31 × 32 bits per row and 2^31 rows: both products stay below 2^64.
+  const std::uint64_t stride = (width * h.biBitCount + 31) / 32 * 4;
+  const std::uint64_t total = stride * height;
+  return total > 0xFFFFFFFFu ? 0 : total;
+}
+
+// The bytes of the header and its colour table (or the three masks of BI_BITFIELDS).
+std::uint64_t InfoBytesOf(const BITMAPINFOHEADER& h) {
+  std::uint64_t colours = h.biClrUsed;
+  if (colours == 0 && h.biBitCount >= 1 && h.biBitCount <= 8) colours = std::uint64_t{1} << h.biBitCount;
+  if (h.biCompression == BI_BITFIELDS) colours = 3;
+  return std::uint64_t{h.biSize} + colours * sizeof(RGBQUAD);
+}
+
+}  // namespace
+
 void TBitmap::SetBits(const BITMAPINFO& info, std::size_t infoSize, const void* pixels, std::size_t pixelBytes) {
   Clear();
   if (infoSize < sizeof(BITMAPINFOHEADER) || pixels == nullptr || pixelBytes == 0) return;
+  const BITMAPINFOHEADER& header = info.bmiHeader;
+  // The platform reads as many pixels as the header describes, and the colour table after it:
+  // bits that are shorter than that are refused, and the bitmap stays empty.
+  if (header.biSize < sizeof(BITMAPINFOHEADER) || header.biSize > infoSize) return;
+  const std::uint64_t needed = PixelBytesOf(header);
+  if (needed == 0 || needed > pixelBytes || InfoBytesOf(header) > infoSize) return;
   info_.resize(infoSize);
   std::memcpy(info_.data(), &info, infoSize);
   bits_.resize(pixelBytes);
   std::memcpy(bits_.data(), pixels, pixelBytes);
-  width_ = info.bmiHeader.biWidth;
-  height_ = std::abs(info.bmiHeader.biHeight);  // negative height: rows stored top-down
+  width_ = header.biWidth;
+  // A negative height stores the rows top-down; its size check above rules out the lowest value.
+  height_ = header.biHeight < 0 ? -header.biHeight : header.biHeight;
 }
 
 bool TBitmap::DrawBits(HDC dc, int x, int y, int w, int h) {

@@ -27,7 +27,8 @@ class TBitmap : public TObj {
   // the platform. A null handle leaves the bitmap empty.
   void SetHandle(HBITMAP bitmap);
   // Releases the current content and keeps a copy of device-independent bits (header with
-  // its colour table, then the pixels).
+  // its colour table, then the pixels). Bits shorter than the header describes (or a header
+  // shorter than its colour table) are refused: the bitmap stays empty.
   void SetBits(const BITMAPINFO& info, std::size_t infoSize, const void* pixels, std::size_t pixelBytes);
   void Clear();
 

@@ -11,6 +11,9 @@ namespace {
 
 std::uint16_t gNextControlId = FirstControlId;
 
+// Where the application window lies: left of and above any screen arrangement.
+constexpr LONG AppWindowOffScreen = -32000;
+
 // Every control is made here: a control with a parent is owned by it (freed with it), a
 // parentless one by the caller.
 TControl* NewControl(TControl* parent, std::string className) { return new TControl(parent, std::move(className)); }
@@ -27,6 +30,11 @@ TControl* CreateAppWindow(std::string_view caption) {
   TControlAccess::Visible(app) = true;
   TControlAccess::ExStyle(app) = WS_EX_APPWINDOW;
   TControlAccess::Caption(app) = std::string(caption);
+  // The application window stays visible (that keeps its taskbar button) but is never seen: it
+  // lies far outside every screen, so only the forms show.
+  app->PlacedExplicitly = true;
+  constexpr LONG away = AppWindowOffScreen;
+  TControlAccess::Bounds(app) = RECT{away, away, away + 64, away + 64};
   app->AfterCreateHook = MakeProc<&AppWindowAfterCreate>();
   app->AttachHook(MakeProc<&AppWindowHook>());
   ++AppWindowCount;

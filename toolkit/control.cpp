@@ -51,9 +51,44 @@ void TControl::AttachParent(TControl* parent) {
   bounds_ = RECT{0, 0, 64, 64};
 }
 
+namespace {
+
+bool IsSameOrBelow(const TControl* c, const TControl* root) {
+  for (; c != nullptr; c = c->Parent()) {
+    if (c == root) return true;
+  }
+  return false;
+}
+
+void Forget(TControl*& remembered, const TControl* gone) {
+  if (remembered != nullptr && IsSameOrBelow(remembered, gone)) remembered = nullptr;
+}
+
+// Nothing above gone may keep pointing to it or to a control below it: forms remember their
+// focused control and their buttons, the application window the form that had the focus. At
+// shutdown the application window is no longer AppWindow when its forms go, hence the walk over
+// the parents as well.
+void ForgetRemembered(const TControl* gone) {
+  for (TControl* above = gone->Parent(); above != nullptr; above = above->Parent()) {
+    Forget(above->FocusedControl, gone);
+    Forget(above->DefaultButton, gone);
+    Forget(above->CancelButton, gone);
+  }
+  if (AppWindow != nullptr && AppWindow != gone) Forget(AppWindow->FocusedControl, gone);
+}
+
+}  // namespace
+
 TControl::~TControl() {
   inDestructor_ = true;
   destroying_ = true;
+  // Forgotten before anything goes: the children are freed with their parent link cut (a held
+  // child outlives this object), so they cannot reach the controls above on their own; and
+  // destroying windows moves the focus, whose handlers read these pointers.
+  ForgetRemembered(this);
+  FocusedControl = nullptr;
+  DefaultButton = nullptr;
+  CancelButton = nullptr;
   // Children first: each frees its own window before this window goes.
   while (!children_.empty()) {
     TControl* child = children_.back();
@@ -61,17 +96,10 @@ TControl::~TControl() {
     child->parent_ = nullptr;
     child->Free();
   }
-  // Nothing above may keep pointing here: the form remembers its focused control and its
-  // buttons, the application window the form that had the focus. The application window is
-  // the form's parent, and at shutdown it is no longer AppWindow when its forms go.
-  for (TControl* above = parent_; above != nullptr; above = above->parent_) {
-    if (above->FocusedControl == this) above->FocusedControl = nullptr;
-    if (above->DefaultButton == this) above->DefaultButton = nullptr;
-    if (above->CancelButton == this) above->CancelButton = nullptr;
-  }
-  if (AppWindow != nullptr && AppWindow != this && AppWindow->FocusedControl == this) AppWindow->FocusedControl = nullptr;
   if (CreatingControl == this) CreatingControl = nullptr;
   ReleaseWindow();
+  // Destroying the window may have moved the focus and with it a remembered pointer here.
+  ForgetRemembered(this);
   if (IsAppWindow()) --AppWindowCount;
   if (AppWindow == this) AppWindow = nullptr;
   if (parent_ != nullptr) parent_->RemoveChild(this);

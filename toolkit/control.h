@@ -22,8 +22,9 @@
 // that crosses the boundary explicitly with Cp1251ToWide / WideToCp1251; text read back from a
 // control comes back as CP1251. Class names, styles and message numbers are unchanged.
 //
-// Failures: an exception that reaches a window procedure is a bug; the toolkit prints where it
-// happened to stderr and calls std::terminate (it cannot unwind through the platform's frames).
+// Failures: an exception that reaches a window procedure is a bug; the toolkit cannot unwind
+// through the platform's frames, so it shows the exception's text in a message box (and prints
+// it to stderr), then ends the process with exit code 3.
 //
 // Deferred free of the main window: the platform drops messages posted to a window that is being
 // destroyed, so the request (0xB003) goes to a message-only window of the toolkit, with the
@@ -300,7 +301,9 @@ class TControl : public TObj {
   std::int32_t ItemCount();
   std::string GetItemText(std::int32_t i);
   void SetItemText(std::int32_t i, std::string_view text);
-  std::int32_t AddItemText(std::string_view text);      // new index
+  // Answers the new index; an edit control appends to its text, whatever its text limit, and
+  // answers the index of the line the text now ends on (lines counted by CR LF).
+  std::int32_t AddItemText(std::string_view text);
   std::int32_t InsertItemText(std::int32_t i, std::string_view text);  // -1 when unsupported
   void DeleteItem(std::int32_t i);
   void ClearItems();
@@ -433,7 +436,8 @@ class TControl : public TObj {
 // by the caller: free it with Free or keep it in a TObjPtr).
 
 // The hidden application window that owns the taskbar button ("App", style 0x90CA0000,
-// WS_EX_APPWINDOW). Becomes AppWindow when none is set yet.
+// WS_EX_APPWINDOW), placed outside every screen so that it is never seen. Becomes AppWindow
+// when none is set yet.
 TControl* CreateAppWindow(std::string_view caption);
 // A form ("Form", CS_DBLCLKS) under parent (the application window, or null).
 TControl* CreateForm(TControl* parent, std::string_view caption);

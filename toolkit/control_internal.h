@@ -52,7 +52,11 @@ bool CtrlOrAltDown();
 // Requests a WM_MOUSELEAVE for the window (through _TrackMouseEvent when the platform has it).
 void TrackMouseLeave(HWND wnd);
 
-// An exception reached a window procedure: that is a bug. Prints the reason and terminates.
+// An exception reached a window procedure: that is a bug. Called inside the catch block: shows
+// the exception's text in a message box (also printed to stderr), then ends the process with
+// FatalErrorExitCode.
 [[noreturn]] void FatalToolkitError(const char* where) noexcept;
+inline constexpr UINT FatalErrorExitCode = 3;
+inline constexpr wchar_t FatalErrorCaption[] = L"Internal error";
 
 }  // namespace fliran

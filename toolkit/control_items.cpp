@@ -71,14 +71,24 @@ std::int32_t TControl::AddItemText(std::string_view text) {
   if (Commands.Add != nullptr) return Commands.Add(this, text);
   if (!CreateControlWindow()) return -1;
   if (Commands.SetSelection != 0 && Commands.SetItemText == EM_REPLACESEL) {
-    // Appending through the selection keeps the caret at the new end and scrolls to it.
-    const int length = GetWindowTextLengthW(handle_);
-    SendToControl(Commands.SetSelection, static_cast<WPARAM>(length), length);
-    SendToControl(EM_REPLACESEL, FALSE, TextParam(Wide(text)));
+    // Appending through the selection keeps the caret at the new end and scrolls to it. A
+    // replaced selection obeys the control's text limit (30 000 characters unless set), which
+    // would silently cut the text off: the limit grows with the text first.
+    const std::wstring wide = Wide(text);
+    const auto length = static_cast<std::size_t>(std::max(GetWindowTextLengthW(handle_), 0));
+    const auto limit = static_cast<std::size_t>(SendToControl(EM_GETLIMITTEXT, 0, 0));
+    if (length + wide.size() > limit) SendToControl(EM_SETLIMITTEXT, length + wide.size(), 0);
+    SendToControl(Commands.SetSelection, length, static_cast<LPARAM>(length));
+    SendToControl(EM_REPLACESEL, FALSE, TextParam(wide));
   } else {
     SetText(GetText() + std::string(text));
   }
-  return ItemCount() - 1;
+  // The index of the line the text ends on, counted by the text's line breaks: a multi-line edit
+  // control that wraps long lines counts its display lines instead.
+  const std::string all = GetText();
+  std::int32_t line = 0;
+  for (std::size_t at = all.find("\r\n"); at != std::string::npos; at = all.find("\r\n", at + 2)) ++line;
+  return line;
 }
 
 std::int32_t TControl::InsertItemText(std::int32_t i, std::string_view text) {

@@ -2,6 +2,7 @@
 // handling, and the hooks of common controls, forms and the application window.
 #include <cstdio>
 #include <exception>
+#include <string>
 
 #include "runtime/app.h"
 #include "runtime/cp1251.h"
@@ -12,10 +13,26 @@ namespace fliran {
 
 [[noreturn]] void FatalToolkitError(const char* where) noexcept {
   // An exception inside message handling is a bug: unwinding through the platform's frames is
-  // not possible, and carrying on would leave the window half handled. Say where, then stop.
-  std::fprintf(stderr, "fatal: exception escaped to the window procedure (%s)\n", where);
+  // not possible, and carrying on would leave the window half handled. A program without a
+  // console has nobody reading stderr, so the user is told in a message box what failed; then
+  // the program ends with exit code 3. The box's own message loop may run other handlers that
+  // fail as well: the second failure ends the program at once.
+  static bool reporting = false;
+  if (reporting) ExitProcess(FatalErrorExitCode);
+  reporting = true;
+  std::string what = "unknown exception";
+  try {
+    throw;  // called from a catch block: the exception in flight
+  } catch (const std::exception& e) {
+    what = e.what();
+  } catch (...) {
+  }
+  std::fprintf(stderr, "fatal: exception escaped to the window procedure (%s): %s\n", where, what.c_str());
   std::fflush(stderr);
-  std::terminate();
+  const std::wstring text = L"The program met an internal error and has to stop.\n\n" + Cp1251ToWide(what) +
+                            L"\n\n(" + Cp1251ToWide(where) + L")";
+  MessageBoxW(nullptr, text.c_str(), FatalErrorCaption, MB_OK | MB_ICONERROR | MB_TASKMODAL | MB_SETFOREGROUND);
+  ExitProcess(FatalErrorExitCode);
 }
 
 std::uint32_t ShiftState() {
@@ -503,7 +520,8 @@ bool CommonControlHook(TControl* control, TMsg& msg, LRESULT& result) {
 bool FormHook(TControl* form, TMsg& msg, LRESULT& result) {
   switch (msg.Message) {
     case WM_SETFOCUS: {
-      if (AppWindow != nullptr && AppWindow != form) AppWindow->FocusedControl = form;
+      // A form on its way out is not remembered: the pointer would outlive it.
+      if (AppWindow != nullptr && AppWindow != form && !form->Destroying()) AppWindow->FocusedControl = form;
       TControl* focused = form->FocusedControl;
       if (focused != nullptr && focused != form && focused->Handle() != nullptr && focused->Visible() &&
           focused->Enabled()) {

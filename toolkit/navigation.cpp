@@ -100,8 +100,13 @@ TControl* ControlOf(HWND wnd) {
 
 bool Usable(const TControl* button) { return button != nullptr && button->Visible() && button->Enabled(); }
 
+// Push buttons and multi-line edit boxes keep Enter for themselves; check boxes, radio buttons
+// and the other button kinds do not.
 bool KeepsEnter(const TControl* c) {
-  if (c->ClassName == "BUTTON") return true;
+  if (c->ClassName == "BUTTON") {
+    const DWORD kind = c->Style() & BS_TYPEMASK;
+    return kind == BS_PUSHBUTTON || kind == BS_DEFPUSHBUTTON;
+  }
   return c->ClassName == "EDIT" && (c->Style() & ES_MULTILINE) != 0;
 }
 

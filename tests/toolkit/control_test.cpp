@@ -2,6 +2,7 @@
 // default handling (close, destruction, sizing, colours, commands), texts, alpha.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -126,41 +127,34 @@ TEST(Binding, StandardControlStyles) {
   EXPECT_EQ(form->FocusedControl, edit);
 }
 
-struct TOptionCase {
-  std::uint32_t options;
-  DWORD present;
-  DWORD absent;
-};
-
-TEST(Binding, EditOptionTable) {
-  const TOptionCase cases[] = {
-      {0, ES_AUTOHSCROLL | ES_AUTOVSCROLL | 0x50810000u, WS_HSCROLL | WS_VSCROLL | ES_MULTILINE},
+TEST(Binding, OptionTablesGiveTheStyles) {
+  // Options of one kind -> style bits that must be present and bits that must be absent.
+  struct TCase {
+    DWORD (*styleFor)(std::uint32_t options);
+    std::uint32_t options;
+    DWORD present;
+    DWORD absent;
+  };
+  const TCase cases[] = {
+      {&EditStyleFor, 0, ES_AUTOHSCROLL | ES_AUTOVSCROLL | 0x50810000u, WS_HSCROLL | WS_VSCROLL | ES_MULTILINE},
       // The memo: multi-line with a vertical scroll bar.
-      {EditNoHScroll | EditMultiline | EditNoHideSel, ES_MULTILINE | ES_NOHIDESEL | WS_VSCROLL | ES_AUTOVSCROLL,
-       WS_HSCROLL | ES_AUTOHSCROLL},
-      {EditPassword | EditReadonly, ES_PASSWORD | ES_READONLY, 0},
-      {EditNumber | EditUpperCase, ES_NUMBER | ES_UPPERCASE, 0},
-      {EditNoHScroll | EditNoVScroll, 0, ES_AUTOHSCROLL | ES_AUTOVSCROLL},
+      {&EditStyleFor, EditNoHScroll | EditMultiline | EditNoHideSel,
+       ES_MULTILINE | ES_NOHIDESEL | WS_VSCROLL | ES_AUTOVSCROLL, WS_HSCROLL | ES_AUTOHSCROLL},
+      {&EditStyleFor, EditPassword | EditReadonly, ES_PASSWORD | ES_READONLY, 0},
+      {&EditStyleFor, EditNumber | EditUpperCase, ES_NUMBER | ES_UPPERCASE, 0},
+      {&EditStyleFor, EditNoHScroll | EditNoVScroll, 0, ES_AUTOHSCROLL | ES_AUTOVSCROLL},
+      {&ComboStyleFor, 0, CBS_DROPDOWN | CBS_AUTOHSCROLL | 0x50210200u, CBS_SORT},
+      {&ComboStyleFor, ComboDropDownList | ComboSort, CBS_DROPDOWNLIST | CBS_SORT, 0},
+      {&ComboStyleFor, ComboNoHScroll | ComboOwnerDrawFixed, CBS_OWNERDRAWFIXED | CBS_DROPDOWN, CBS_AUTOHSCROLL},
+      // Simple is the whole kind (low two bits), not drop-down added to it.
+      {&ComboStyleFor, ComboSimple, CBS_SIMPLE, CBS_DROPDOWNLIST & ~static_cast<DWORD>(CBS_SIMPLE)},
   };
   for (const auto& c : cases) {
-    const DWORD style = EditStyleFor(c.options);
-    EXPECT_EQ(style & c.present, c.present) << std::hex << c.options;
-    EXPECT_EQ(style & c.absent, 0u) << std::hex << c.options;
+    const DWORD style = c.styleFor(c.options);
+    const char* kind = c.styleFor == &EditStyleFor ? "edit " : "combo ";
+    EXPECT_EQ(style & c.present, c.present) << kind << std::hex << c.options;
+    EXPECT_EQ(style & c.absent, 0u) << kind << std::hex << c.options;
   }
-}
-
-TEST(Binding, ComboOptionTable) {
-  const TOptionCase cases[] = {
-      {0, CBS_DROPDOWN | CBS_AUTOHSCROLL | 0x50210200u, CBS_SORT},
-      {ComboDropDownList | ComboSort, CBS_DROPDOWNLIST | CBS_SORT, 0},
-      {ComboNoHScroll | ComboOwnerDrawFixed, CBS_OWNERDRAWFIXED | CBS_DROPDOWN, CBS_AUTOHSCROLL},
-  };
-  for (const auto& c : cases) {
-    const DWORD style = ComboStyleFor(c.options);
-    EXPECT_EQ(style & c.present, c.present) << std::hex << c.options;
-    EXPECT_EQ(style & c.absent, 0u) << std::hex << c.options;
-  }
-  EXPECT_EQ(ComboStyleFor(ComboSimple) & 3u, static_cast<DWORD>(CBS_SIMPLE));
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -339,24 +333,29 @@ TEST(DefaultHandling, MinimiseCommandOfTheMainWindowIsPostedToTheApplicationWind
   // Any other form minimises itself.
   SendMessageW(second->Handle(), WM_SYSCOMMAND, SC_MINIMIZE, 0);
   EXPECT_NE(IsIconic(second->Handle()), FALSE);
-  test::PumpFor(200);
+  PumpQueued();  // a posted command would be in the queue by now
   EXPECT_EQ(commands.seen.size(), 1u);
 }
 
-// A shown application window with a shown form that it owns, as the program has them.
-class OwnerMinimised : public ::testing::Test {
- protected:
-  void SetUp() override {
-    ASSERT_TRUE(inputLock.Held());
-    app.reset(CreateAppWindow("owner-app"));
-    form = CreateForm(app.get(), "owned");
+// A shown application window with a shown form that it owns, as the program has them: what the
+// platform tells the windows that an owner hides while it is minimised and shows again when it
+// is restored. The form stays hidden in between and comes back as it was.
+TEST(OwnerMinimised, FormComesBackAsItWas) {
+  test::TXInputLock inputLock;  // shown windows take the foreground: not while a test types
+  ASSERT_TRUE(inputLock.Held());
+  for (const bool maximised : {false, true}) {
+    SCOPED_TRACE(maximised ? "maximised" : "normal");
+    test::TAppStateGuard state;
+    TObjPtr<TControl> app(CreateAppWindow("owner-app"));
+    TControl* form = CreateForm(app.get(), "owned");
     form->SetBoundsRect(RECT{700, 40, 900, 160});
     ASSERT_TRUE(form->CreateControlWindow());
     ASSERT_NE(IsWindowVisible(form->Handle()), FALSE);
-  }
-  // What the platform tells the windows that an owner hides while it is minimised and shows
-  // again when it is restored; between the two the form stays hidden.
-  void OwnerMinimisedAndRestored() {
+    if (maximised) {
+      ShowWindow(form->Handle(), SW_MAXIMIZE);
+      PumpQueued();
+      ASSERT_NE(IsZoomed(form->Handle()), FALSE);
+    }
     SendMessageW(form->Handle(), WM_SHOWWINDOW, FALSE, SW_PARENTCLOSING);
     EXPECT_EQ(IsWindowVisible(form->Handle()), FALSE);
     EXPECT_FALSE(form->Visible());
@@ -364,28 +363,11 @@ class OwnerMinimised : public ::testing::Test {
     EXPECT_TRUE(form->CreateControlWindow());
     EXPECT_EQ(IsWindowVisible(form->Handle()), FALSE);
     EXPECT_EQ(SendMessageW(form->Handle(), WM_SHOWWINDOW, TRUE, SW_PARENTOPENING), 0);
+    EXPECT_NE(IsWindowVisible(form->Handle()), FALSE);
+    EXPECT_TRUE(form->Visible());
+    EXPECT_EQ(IsZoomed(form->Handle()) != FALSE, maximised);
+    EXPECT_EQ(IsIconic(form->Handle()), FALSE);
   }
-  test::TXInputLock inputLock;  // shown windows take the foreground: not while a test types
-  test::TAppStateGuard state;
-  TObjPtr<TControl> app;
-  TControl* form = nullptr;
-};
-
-TEST_F(OwnerMinimised, FormComesBackAsItWas) {
-  OwnerMinimisedAndRestored();
-  EXPECT_NE(IsWindowVisible(form->Handle()), FALSE);
-  EXPECT_TRUE(form->Visible());
-  EXPECT_EQ(IsZoomed(form->Handle()), FALSE);
-  EXPECT_EQ(IsIconic(form->Handle()), FALSE);
-}
-
-TEST_F(OwnerMinimised, MaximisedFormComesBackMaximised) {
-  ShowWindow(form->Handle(), SW_MAXIMIZE);
-  PumpQueued();
-  ASSERT_NE(IsZoomed(form->Handle()), FALSE);
-  OwnerMinimisedAndRestored();
-  EXPECT_NE(IsWindowVisible(form->Handle()), FALSE);
-  EXPECT_NE(IsZoomed(form->Handle()), FALSE);
 }
 
 TEST(DeferredFree, MainWindowObjectOutlivesItsWindowUntilQueuedMessagesAreHandled) {
@@ -410,7 +392,13 @@ TEST(DeferredFree, HeldObjectIsFreedAtTheLastDropHold) {
   form->AddHold();
   form->AddHold();
   DestroyWindow(form->Handle());
-  test::PumpFor(300);
+  // The free request is queued; once it is handled, the holds keep the object.
+  auto requestQueued = [] {
+    MSG msg;
+    return PeekMessageW(&msg, nullptr, WM_DEFERRED_FREE, WM_DEFERRED_FREE, PM_NOREMOVE) != FALSE;
+  };
+  ASSERT_TRUE(requestQueued());
+  ASSERT_TRUE(PumpUntil([&] { return !requestQueued(); }, 5000));
   EXPECT_EQ(rec.destroyed, 0);
   EXPECT_TRUE(form->Destroying());
   form->DropHold();
@@ -465,6 +453,92 @@ TEST(Ownership, FreeingAChildRemovesItFromItsParent) {
   EXPECT_EQ(IsWindow(aWnd), FALSE);
 }
 
+// Records the controls freed, and counts how often the form still remembers one of them when its
+// window goes (only the pointers are compared).
+struct TForgotten {
+  TControl* form;
+  int stale = 0;
+  std::vector<TControl*> gone;
+  void OnDestroyed(TObj* obj) { gone.push_back(static_cast<TControl*>(obj)); }
+  void Check(TControl*) {
+    for (TControl* g : gone) {
+      if (form->FocusedControl == g || form->DefaultButton == g || form->CancelButton == g) ++stale;
+    }
+  }
+};
+
+TEST(Ownership, FreedControlsAreForgottenByTheFormAndTheApplicationWindow) {
+  // A control freed by its parent (here a label holding buttons and an edit box) must not stay
+  // remembered above it, whether freed directly or along with its parent's parent.
+  for (const bool freeApp : {false, true}) {
+    SCOPED_TRACE(freeApp ? "application window freed" : "holder freed");
+    test::TAppStateGuard state;
+    TControl* app = test::HiddenApp("forget-app");
+    ASSERT_EQ(AppWindow, app);
+    TControl* form = test::HiddenForm(app, "forget");
+    TControl* holder = CreateLabel(form, "holder");
+    TControl* edit = CreateEditBox(holder, 0);
+    TControl* ok = CreateButton(holder, "ok");
+    TControl* cancel = CreateButton(holder, "cancel");
+    ASSERT_TRUE(edit->CreateControlWindow() && ok->CreateControlWindow() && cancel->CreateControlWindow());
+    ok->SetDefaultButton(true);
+    cancel->SetCancelButton(true);
+    edit->Focus();
+    ASSERT_EQ(form->FocusedControl, edit);
+    app->FocusedControl = edit;
+    ASSERT_EQ(form->DefaultButton, ok);
+    ASSERT_EQ(form->CancelButton, cancel);
+    TForgotten seen{form, 0, {}};
+    for (TControl* c : {edit, ok, cancel}) c->OnDestroy = MakeMethod<&TForgotten::OnDestroyed>(&seen);
+    form->WindowDestroyedEvent = MakeMethod<&TForgotten::Check>(&seen);
+    if (freeApp) {
+      app->Free();
+      EXPECT_EQ(seen.gone.size(), 3u);
+      EXPECT_EQ(seen.stale, 0);
+      EXPECT_EQ(AppWindow, nullptr);
+    } else {
+      holder->Free();
+      EXPECT_EQ(seen.gone.size(), 3u);
+      EXPECT_EQ(form->FocusedControl, nullptr);
+      EXPECT_EQ(form->DefaultButton, nullptr);
+      EXPECT_EQ(form->CancelButton, nullptr);
+      // Destroying the focused edit box gave the focus to the form, which may be remembered.
+      EXPECT_EQ(std::count(seen.gone.begin(), seen.gone.end(), app->FocusedControl), 0);
+      app->Free();
+    }
+    PumpQueued();
+  }
+}
+
+// ---------------------------------------------------------------------------------------------
+
+TEST(AppWindow, StaysVisibleForTheTaskbarButLiesOutsideEveryScreen) {
+  test::TXInputLock inputLock;  // a shown window takes the foreground: not while a test types
+  ASSERT_TRUE(inputLock.Held());
+  test::TAppStateGuard state;
+  TObjPtr<TControl> app(CreateAppWindow("taskbar"));
+  ASSERT_TRUE(app->CreateControlWindow());
+  EXPECT_NE(IsWindowVisible(app->Handle()), FALSE);
+  EXPECT_EQ(app->Style() & 0x90CA0000u, 0x90CA0000u);
+  EXPECT_NE(app->ExStyle() & WS_EX_APPWINDOW, 0u);
+  RECT window{};
+  ASSERT_NE(GetWindowRect(app->Handle(), &window), FALSE);
+  const RECT screens{GetSystemMetrics(SM_XVIRTUALSCREEN), GetSystemMetrics(SM_YVIRTUALSCREEN),
+                     GetSystemMetrics(SM_XVIRTUALSCREEN) + GetSystemMetrics(SM_CXVIRTUALSCREEN),
+                     GetSystemMetrics(SM_YVIRTUALSCREEN) + GetSystemMetrics(SM_CYVIRTUALSCREEN)};
+  ASSERT_FALSE(IsRectEmpty(&screens));
+  RECT seen{};
+  EXPECT_EQ(IntersectRect(&seen, &window, &screens), FALSE)
+      << window.left << "," << window.top << " " << window.right << "," << window.bottom;
+  // Its forms are placed by the platform as usual.
+  TControl* form = test::HiddenForm(app.get(), "on-screen");
+  form->SetBoundsRect(RECT{100, 100, 300, 200});
+  ASSERT_TRUE(form->CreateControlWindow());
+  RECT formRect{};
+  GetWindowRect(form->Handle(), &formRect);
+  EXPECT_NE(IntersectRect(&seen, &formRect, &screens), FALSE);
+}
+
 // ---------------------------------------------------------------------------------------------
 
 TEST(Texts, CyrillicCaptionReadBackFromThePlatformEqualsTheTextSet) {
@@ -503,10 +577,9 @@ TEST(Alpha, Alpha255RemovesTheLayeredStyleAnd254SetsIt) {
   EXPECT_NE(form->ExStyle() & WS_EX_LAYERED, 0u);
   BYTE alpha = 0;
   DWORD flags = 0;
-  if (GetLayeredWindowAttributes(form->Handle(), nullptr, &alpha, &flags) != FALSE) {
-    EXPECT_EQ(alpha, 254);
-    EXPECT_NE(flags & LWA_ALPHA, 0u);
-  }
+  ASSERT_NE(GetLayeredWindowAttributes(form->Handle(), nullptr, &alpha, &flags), FALSE);
+  EXPECT_EQ(alpha, 254);
+  EXPECT_NE(flags & LWA_ALPHA, 0u);
   form->SetWindowAlpha(255);
   EXPECT_EQ(form->ExStyle() & WS_EX_LAYERED, 0u);
   EXPECT_EQ(form->Alpha(), 255);
@@ -697,6 +770,53 @@ TEST(Keys, KeyMessagesOfAControlWithoutFocusAreIgnored) {
   SendMessageW(edit->Handle(), WM_CHAR, L'a', 1);
   EXPECT_TRUE(probe.chars.empty());
   EXPECT_EQ(edit->GetText(), "");
+}
+
+struct TClickCount {
+  int count = 0;
+  void OnClick(TControl*) { ++count; }
+};
+
+TEST(Keys, EnterPressesTheDefaultButtonUnlessTheFocusedControlKeepsIt) {
+  // The focused control (class and kind) -> whether Enter presses the form's default button.
+  struct TCase {
+    const char* what;
+    const char* className;
+    DWORD kind;
+    bool pressed;
+  };
+  const TCase cases[] = {
+      {"push button", "BUTTON", BS_PUSHBUTTON, false},
+      {"default push button", "BUTTON", BS_DEFPUSHBUTTON, false},
+      {"check box", "BUTTON", BS_CHECKBOX, true},
+      {"automatic check box", "BUTTON", BS_AUTOCHECKBOX, true},
+      {"three-state check box", "BUTTON", BS_AUTO3STATE, true},
+      {"radio button", "BUTTON", BS_RADIOBUTTON, true},
+      {"automatic radio button", "BUTTON", BS_AUTORADIOBUTTON, true},
+      {"single-line edit box", "EDIT", ES_AUTOHSCROLL, true},
+      {"multi-line edit box", "EDIT", ES_MULTILINE, false},
+  };
+  for (const TCase& c : cases) {
+    test::TAppStateGuard state;
+    TObjPtr<TControl> app(test::HiddenApp("enter-app"));
+    TControl* form = test::HiddenForm(app.get(), "enter");
+    const bool edit = std::string(c.className) == "EDIT";
+    TControl* focused = CreateStandardControl(form, c.className, WS_CHILD | WS_VISIBLE | WS_TABSTOP | c.kind, false,
+                                              edit ? &EditCommands : &ButtonCommands);
+    TControl* ok = CreateButton(form, "ok");
+    TClickCount clicks;
+    ok->ClickEvent = MakeMethod<&TClickCount::OnClick>(&clicks);
+    ok->SetDefaultButton(true);
+    ASSERT_TRUE(focused->CreateControlWindow() && ok->CreateControlWindow()) << c.what;
+    focused->Focus();
+    ASSERT_TRUE(focused->Focused()) << c.what;
+    AppRunning = true;  // the application's key handling takes part while the loop runs
+    SendMessageW(GetFocus(), WM_KEYDOWN, VK_RETURN, 1);
+    SendMessageW(GetFocus(), WM_KEYUP, VK_RETURN, 0xC0000001);
+    PumpQueued();
+    EXPECT_EQ(clicks.count, c.pressed ? 1 : 0) << c.what;
+    EXPECT_EQ(ok->Focused(), c.pressed) << c.what;
+  }
 }
 
 }  // namespace

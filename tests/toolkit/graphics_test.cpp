@@ -2,6 +2,9 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <cstring>
+#include <limits>
+#include <string>
 #include <vector>
 
 #include "toolkit/bitmap.h"
@@ -133,6 +136,60 @@ TEST(Bitmaps, BitsAreDrawnAndStretched) {
   bitmap->StretchDraw(s.Dc(), RECT{0, 2, 20, 10});
   EXPECT_EQ(s.At(2, 5), RGB(255, 0, 0));
   EXPECT_EQ(s.At(17, 5), RGB(0, 0, 255));
+}
+
+TEST(Bitmaps, BitsShorterThanTheHeaderDescribesAreRefused) {
+  // Header (width, height, bit count, colour table entries given) and the bytes passed ->
+  // whether the bits are kept. Rows are rounded up to 4 bytes.
+  struct TCase {
+    std::int32_t width;
+    std::int32_t height;
+    WORD bitCount;
+    DWORD colours;
+    std::size_t bytes;
+    bool kept;
+  };
+  const TCase cases[] = {
+      {2, 1, 32, 0, 8, true},
+      {2, 1, 32, 0, 7, false},
+      {3, -2, 24, 0, 24, true},  // rows of 9 bytes take 12
+      {3, -2, 24, 0, 23, false},
+      {5, 2, 1, 2, 8, true},
+      {5, 2, 1, 2, 7, false},
+      {2000, 2000, 32, 0, 16, false},
+      {0x7FFFFFFF, 0x7FFFFFFF, 32, 0, 16, false},  // the size overflows 32 and 64-bit products
+      {4, std::numeric_limits<std::int32_t>::min(), 8, 256, 16, false},
+      {0, 1, 32, 0, 16, false},
+      {-4, 1, 32, 0, 16, false},
+      {2, 0, 32, 0, 16, false},
+      {2, 1, 7, 0, 16, false},    // no such bit count
+      {1, 1, 8, 256, 4, true},
+      {1, 1, 8, 0, 4, false},     // 256 colours implied, but only the header was passed
+  };
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(std::to_string(c.width) + " x " + std::to_string(c.height) + " x " + std::to_string(c.bitCount) +
+                 ", " + std::to_string(c.bytes) + " bytes");
+    // The header and a black colour table of the given entries in one block.
+    std::vector<std::uint8_t> info(sizeof(BITMAPINFOHEADER) + c.colours * sizeof(RGBQUAD), 0);
+    BITMAPINFOHEADER header{};
+    header.biSize = sizeof header;
+    header.biWidth = c.width;
+    header.biHeight = c.height;
+    header.biPlanes = 1;
+    header.biBitCount = c.bitCount;
+    header.biClrUsed = c.colours;
+    std::memcpy(info.data(), &header, sizeof header);
+    const std::vector<std::uint8_t> pixels(c.bytes, 0);  // black
+    auto bitmap = MakeObj<TBitmap>();
+    bitmap->SetBits(*reinterpret_cast<const BITMAPINFO*>(info.data()), info.size(), pixels.data(), pixels.size());
+    EXPECT_EQ(!bitmap->Empty(), c.kept);
+    Surface s(8, 8);
+    bitmap->Draw(s.Dc(), 0, 0);
+    EXPECT_EQ(s.At(0, 0), c.kept ? RGB(0, 0, 0) : RGB(255, 255, 255));
+    if (!c.kept) {
+      EXPECT_EQ(bitmap->Width(), 0);
+    }
+  }
 }
 
 TEST(Bitmaps, DeviceBitmapIsStretched) {

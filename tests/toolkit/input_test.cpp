@@ -87,7 +87,7 @@ TEST_F(Keyboard, ArrowKeysMoveOnlyWhereTheControlLeavesThemToNavigation) {
   edit->SetText("abc");
   // Left and Right stay in the edit box; Up, Down and the page keys move on.
   ASSERT_TRUE(SendKeys(caption, "Left Right"));
-  test::PumpFor(300);
+  EXPECT_TRUE(PumpUntil([&] { return edit->SelStart() == 1; }, 10000));  // the caret moved: both keys arrived
   EXPECT_TRUE(edit->Focused());
   ASSERT_TRUE(SendKeys(caption, "Down"));
   EXPECT_TRUE(FocusIs(button));
@@ -130,7 +130,8 @@ TEST_F(Keyboard, EscPressesTheCancelButton) {
   ASSERT_TRUE(SendKeys(caption, "Escape"));
   EXPECT_TRUE(PumpUntil([&] { return clicks.count == 1; }, 10000));
   EXPECT_TRUE(button->Focused());
-  test::PumpFor(200);
+  // The click came with the key-up, the last message of the key: what is queued now is all.
+  test::PumpQueued();
   EXPECT_EQ(clicks.count, 1);
 }
 
@@ -168,7 +169,8 @@ TEST_F(Keyboard, MouseClickOnAButtonFiresOneClick) {
   GetWindowRect(button->Handle(), &r);
   ASSERT_TRUE(test::ClickAt(caption, (r.left + r.right) / 2, (r.top + r.bottom) / 2));
   EXPECT_TRUE(PumpUntil([&] { return clicks.count == 1; }, 10000));
-  test::PumpFor(200);
+  // The click came with the button-up, the last message of the click: what is queued now is all.
+  test::PumpQueued();
   EXPECT_EQ(clicks.count, 1);
 }
 
