@@ -3,6 +3,7 @@
 
 #include <string>
 
+#include "runtime/cp1251.h"
 #include "toolkit/control.h"
 
 namespace fliran {
@@ -57,6 +58,6 @@ void TrackMouseLeave(HWND wnd);
 // FatalErrorExitCode.
 [[noreturn]] void FatalToolkitError(const char* where) noexcept;
 inline constexpr UINT FatalErrorExitCode = 3;
-inline constexpr wchar_t FatalErrorCaption[] = L"Internal error";
+inline constexpr std::string_view FatalErrorCaption = "Внутренняя ошибка"_cp1251;
 
 }  // namespace fliran

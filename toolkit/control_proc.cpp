@@ -29,9 +29,11 @@ namespace fliran {
   }
   std::fprintf(stderr, "fatal: exception escaped to the window procedure (%s): %s\n", where, what.c_str());
   std::fflush(stderr);
-  const std::wstring text = L"The program met an internal error and has to stop.\n\n" + Cp1251ToWide(what) +
-                            L"\n\n(" + Cp1251ToWide(where) + L")";
-  MessageBoxW(nullptr, text.c_str(), FatalErrorCaption, MB_OK | MB_ICONERROR | MB_TASKMODAL | MB_SETFOREGROUND);
+  // The program speaks Russian to its user, like the rest of its texts.
+  const std::wstring text = Cp1251ToWide("Внутренняя ошибка программы, она будет закрыта."_cp1251) + L"\n\n" +
+                            Cp1251ToWide(what) + L"\n\n(" + Cp1251ToWide(where) + L")";
+  MessageBoxW(nullptr, text.c_str(), Cp1251ToWide(FatalErrorCaption).c_str(),
+              MB_OK | MB_ICONERROR | MB_TASKMODAL | MB_SETFOREGROUND);
   ExitProcess(FatalErrorExitCode);
 }
 

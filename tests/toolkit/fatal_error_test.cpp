@@ -83,6 +83,9 @@ TEST(FatalError, HandlerExceptionIsShownInAMessageBoxAndEndsTheProgramWithCode3)
     GetDlgItemTextW(box, 0xFFFF, text, 512);  // the box's static text
     EXPECT_NE(std::wstring(text).find(L"handler failed: ОШИБКА"), std::wstring::npos)
         << WideToCp1251(text);
+    wchar_t caption[64] = {};
+    GetWindowTextW(box, caption, 64);
+    EXPECT_EQ(std::wstring(caption), L"Внутренняя ошибка");
     EXPECT_NE(GetDlgItem(box, IDOK), nullptr);
     PostMessageW(box, WM_COMMAND, IDOK, 0);
   }
