@@ -13,6 +13,7 @@
 #include "tests/core/test_points.h"
 #include "tests/toolkit/toolkit_test.h"
 #include "toolkit/control.h"
+#include "visual/main_form.h"
 #include "visual/win.h"
 
 namespace fliran::test {
@@ -38,13 +39,16 @@ struct TTestWin : TKvornWin {
   }
 };
 
-// Dispatch on and the process-wide state reset; at the end the application window is shut down
-// and the message queue emptied.
+// Dispatch on and the process-wide state reset. Forms made with MakeForm live until the end of
+// the test: their start procedures run (hidden) before they go, since the start list cannot
+// forget them. Then the application window is shut down and the message queue emptied.
 class ElementTest : public fliran::testing::WithDispatch {
  protected:
   void SetUp() override;
   void TearDown() override;
+  TKvornMainForm* MakeForm(TControl* parent = nullptr);
   TAppStateGuard state_;
+  std::vector<std::unique_ptr<TKvornMainForm>> forms_;
 };
 
 }  // namespace fliran::test

@@ -187,13 +187,18 @@ TEST_F(WinElement, KeyDownConsumedByTheElementSuppressesItsCharacter) {
       w.consumeKey = row.elementConsumes ? 'B' : 0;
       w.ParentKeysFirst = row.parentFirst;
     });
+    win->Control->Focus();
+    ASSERT_TRUE(win->Control->Focused());
+    auto type = [&](WPARAM key, WPARAM character) {
+      SendMessageW(win->Control->Handle(), WM_KEYDOWN, key, 0x00300001);
+      SendMessageW(win->Control->Handle(), WM_CHAR, character, 0x00300001);
+    };
+    type('C', 'c');  // a keystroke nobody consumes goes first
+    win->Control->SetText("");
     Recorder keys, chars;
     win->outKeyDown = keys.Link();
     win->outChar = chars.Link();
-    win->Control->Focus();
-    ASSERT_TRUE(win->Control->Focused());
-    SendMessageW(win->Control->Handle(), WM_KEYDOWN, 'B', 0x00300001);
-    SendMessageW(win->Control->Handle(), WM_CHAR, 'b', 0x00300001);
+    type('B', 'b');
     EXPECT_EQ(keys.values.size(), row.keyDown ? 1u : 0u);
     ASSERT_EQ(chars.values.size(), row.character ? 1u : 0u);
     if (row.character) {
