@@ -99,7 +99,7 @@ void TKvornMainForm::Init() {
     if (Height > 0) Control->SetSize(Control->Width(), Height + frameHeight);
   }
   Control->PaintEvent = MakeMethod<&TKvornMainForm::PaintBackground>(this);
-  Control->Element = this;
+  Control->Element = static_cast<TKvornWin*>(this);
   if (AfterInit) AfterInit();
 }
 

@@ -44,7 +44,8 @@ class TKvornWin : public TDebug {
   TKvorn_Event outMouseLeave;
   std::uint32_t StyleFlags = 0;       // option bits of the list elements
 
-  TControl* Control = nullptr;        // made by the concrete Init; owned
+  TControl* Control = nullptr;        // made by the concrete Init; owned; its Element is the
+                                      // element as a TKvornWin*
   std::string WinName;
   std::int32_t Left = 0;
   std::int32_t Top = 0;
