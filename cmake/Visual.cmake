@@ -5,6 +5,8 @@
 add_library(fliran_visual STATIC
   visual/win.cpp
   visual/main_form.cpp
+  visual/button.cpp
+  visual/track_bar.cpp
 )
 target_link_libraries(fliran_visual PUBLIC fliran_program advapi32)
 
@@ -12,6 +14,7 @@ fliran_add_test(visual_tests
   tests/visual/visual_test.cpp
   tests/visual/win_test.cpp
   tests/visual/main_form_test.cpp
+  tests/visual/controls_test.cpp
   tests/toolkit/x_input.cpp
   tests/toolkit/toolkit_test.cpp
   LIBS fliran_visual
