@@ -6,8 +6,14 @@
 # Works on a fresh Debian machine: missing packages are installed with
 # apt-get (needs root). A second run only rebuilds what changed.
 #
-#   tools/test.sh            configure, build and test both presets
-#   FLIRAN_PRESETS="native" tools/test.sh    only some presets
+# After the mingw preset the run command itself is checked as on a first run
+# (tools/run-panel.sh --check with a Wine prefix created from nothing).
+#
+#   tools/test.sh            configure, build and test both presets, check the run command
+#   FLIRAN_PRESETS="native" tools/test.sh    only some presets (the check needs mingw)
+#
+# The summary lists every test program that was run a second time because
+# Wine's process teardown aborted after it (see tools/wine-run.sh).
 set -uo pipefail
 
 cd "$(dirname "${BASH_SOURCE[0]}")/.." || exit 1
@@ -27,6 +33,12 @@ declare -a SUMMARY=()
 TOTAL_PASSED=0
 TOTAL_FAILED=0
 STATUS=0
+MINGW_BUILT=0
+
+# wine-run.sh records its reruns here.
+export FLIRAN_WINE_RERUN_LOG="$ROOT/build/wine-reruns.log"
+mkdir -p "$ROOT/build"
+: >"$FLIRAN_WINE_RERUN_LOG"
 
 # run_preset NAME: configure, build and test one preset; records the result.
 run_preset() {
@@ -38,6 +50,7 @@ run_preset() {
         echo "== $preset: build"
         step=build
         if cmake --build --preset "$preset" -j2 >>"$log" 2>&1; then
+            [ "$preset" = mingw ] && MINGW_BUILT=1
             echo "== $preset: test"
             step=test
             ctest --preset "$preset" 2>&1 | tee -a "$log"
@@ -69,14 +82,43 @@ if ! fliran_install_packages; then
     exit 1
 fi
 
+# check_run_panel: the README's run command as a new user's first run: a Wine
+# prefix of its own, created from nothing; the panel started with the virtual
+# board, shown, photographed, closed, and nothing of the run left behind.
+check_run_panel() {
+    local prefix="$ROOT/build/check-prefix" log="$ROOT/build/test-run-panel.log" start=$SECONDS
+    echo "== run-panel: check (Wine prefix created from nothing)"
+    FLIRAN_WINEPREFIX="$prefix" "$ROOT/tools/wine-run.sh" --shutdown >/dev/null 2>&1
+    rm -rf "$prefix" "$prefix.run"
+    if FLIRAN_WINEPREFIX="$prefix" "$ROOT/tools/run-panel.sh" --check </dev/null >"$log" 2>&1; then
+        TOTAL_PASSED=$((TOTAL_PASSED + 1))
+        SUMMARY+=("$(printf '%-8s ok: %s (%ds)' run-panel "$(tail -n 1 "$log")" $((SECONDS - start)))")
+    else
+        STATUS=1
+        TOTAL_FAILED=$((TOTAL_FAILED + 1))
+        echo "== run-panel: check FAILED; last lines of $log:"
+        tail -n 40 "$log"
+        SUMMARY+=("$(printf '%-8s FAILED (%ds, log: %s)' run-panel $((SECONDS - start)) "${log#"$ROOT"/}")")
+    fi
+}
+
 for preset in ${FLIRAN_PRESETS:-native mingw}; do
     run_preset "$preset"
 done
+if [ "$MINGW_BUILT" = 1 ]; then
+    check_run_panel
+fi
 
 echo
 echo "== summary"
 for line in "${SUMMARY[@]}"; do
     echo "   $line"
 done
+if [ -s "$FLIRAN_WINE_RERUN_LOG" ]; then
+    echo "   run again after Wine's teardown abort (ld.so's _dl_fini assertion):"
+    sed 's/^/     /' "$FLIRAN_WINE_RERUN_LOG"
+else
+    echo "   no test program was run again"
+fi
 echo "tests: $TOTAL_PASSED passed, $TOTAL_FAILED failed"
 exit "$STATUS"
