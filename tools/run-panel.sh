@@ -82,6 +82,7 @@ fliran_wine_env || die "cannot set up the Wine environment" "check that $ROOT/bu
 # --- What this run started, and how it all ends ---------------------------------------------------
 acquired=0
 board_pid=""
+board_pty=""      # the board's pty, linked by the board itself
 panel_pid=""
 link_port=""      # a port link made here for --device
 link_before=""    # what that link pointed to before
@@ -107,6 +108,11 @@ cleanup() {
     panel_pid=""
     stop_pid "$board_pid"
     board_pid=""
+    # The board removes its link when it ends; one killed outright cannot.
+    if [ -n "$board_pty" ] && [ "$(fliran_wine_com_target "$com")" = "$board_pty" ]; then
+        fliran_wine_unmap_com "$com"
+    fi
+    board_pty=""
     if [ -n "$link_port" ] && [ "$(fliran_wine_com_target "$link_port")" = "$device" ]; then
         if [ -n "$link_before" ]; then
             fliran_wine_map_com "$link_port" "$link_before"
@@ -180,6 +186,7 @@ else
         sleep 0.05
     done
     [ -s "$ready" ] || die "the virtual board did not start" "see its messages above"
+    read -r board_pty <"$ready"
     echo "== the virtual bird board is on port $com: pick \"$(port_line "$com")\" in the panel's port box"
 fi
 

@@ -82,24 +82,38 @@ if ! fliran_install_packages; then
     exit 1
 fi
 
-# check_run_panel: the README's run command as a new user's first run: a Wine
-# prefix of its own, created from nothing; the panel started with the virtual
-# board, shown, photographed, closed, and nothing of the run left behind.
-check_run_panel() {
-    local prefix="$ROOT/build/check-prefix" log="$ROOT/build/test-run-panel.log" start=$SECONDS
-    echo "== run-panel: check (Wine prefix created from nothing)"
-    FLIRAN_WINEPREFIX="$prefix" "$ROOT/tools/wine-run.sh" --shutdown >/dev/null 2>&1
-    rm -rf "$prefix" "$prefix.run"
-    if FLIRAN_WINEPREFIX="$prefix" "$ROOT/tools/run-panel.sh" --check </dev/null >"$log" 2>&1; then
+# script_step NAME LOG COMMAND...: runs one check of the run command, its
+# output going to LOG; counts it as one test and records the result.
+script_step() {
+    local name="$1" log="$2" start=$SECONDS
+    shift 2
+    echo "== $name"
+    if "$@" </dev/null >"$log" 2>&1; then
         TOTAL_PASSED=$((TOTAL_PASSED + 1))
-        SUMMARY+=("$(printf '%-8s ok: %s (%ds)' run-panel "$(tail -n 1 "$log")" $((SECONDS - start)))")
+        SUMMARY+=("$(printf '%-8s ok: %s (%ds)' "${name%%:*}" "$(tail -n 1 "$log")" $((SECONDS - start)))")
     else
         STATUS=1
         TOTAL_FAILED=$((TOTAL_FAILED + 1))
-        echo "== run-panel: check FAILED; last lines of $log:"
+        echo "== $name FAILED; last lines of $log:"
         tail -n 40 "$log"
-        SUMMARY+=("$(printf '%-8s FAILED (%ds, log: %s)' run-panel $((SECONDS - start)) "${log#"$ROOT"/}")")
+        SUMMARY+=("$(printf '%-8s FAILED: %s (%ds, log: %s)' "${name%%:*}" "${name#*: }" \
+            $((SECONDS - start)) "${log#"$ROOT"/}")")
     fi
+}
+
+# The README's run command as on a new user's first run: a Wine prefix of its
+# own, created from nothing; the panel started with the virtual board, shown,
+# photographed, closed, nothing of the run left behind. Then Ctrl-C and a
+# closed terminal on a running panel.
+check_run_panel() {
+    export FLIRAN_WINEPREFIX="$ROOT/build/check-prefix"
+    "$ROOT/tools/wine-run.sh" --shutdown >/dev/null 2>&1
+    rm -rf "$FLIRAN_WINEPREFIX" "$FLIRAN_WINEPREFIX.run"
+    script_step "run-panel: check (Wine prefix created from nothing)" "$ROOT/build/test-run-panel.log" \
+        "$ROOT/tools/run-panel.sh" --check
+    script_step "run-panel: Ctrl-C and hang-up" "$ROOT/build/test-run-panel-signals.log" \
+        "$ROOT/tests/scripts/run_panel_signals_test.sh"
+    unset FLIRAN_WINEPREFIX
 }
 
 for preset in ${FLIRAN_PRESETS:-native mingw}; do

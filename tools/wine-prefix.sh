@@ -338,7 +338,7 @@ fliran_wine__start_desktop_user() {
      echo $! >"$FLIRAN_WINE_STATE/desktop-user.pid")
     read -r pid <"$FLIRAN_WINE_STATE/desktop-user.pid"
     for ((i = 0; i < 600; i++)); do
-        read -r line <"$ready" 2>/dev/null
+        { read -r line <"$ready"; } 2>/dev/null
         [ "$line" = ready ] && return 0
         fliran_wine__pid_running "$pid" || break
         sleep 0.05
