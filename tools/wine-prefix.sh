@@ -278,7 +278,8 @@ fliran_wine__stop() {
     fi
     rm -f "$FLIRAN_WINE_STATE/xvfb.pid" "$FLIRAN_WINE_STATE/watcher.pid" \
         "$FLIRAN_WINE_STATE/display" "$FLIRAN_WINE_STATE/xvfb.display" \
-        "$FLIRAN_WINE_STATE/desktop-user.pid" "$FLIRAN_WINE_STATE/desktop-user.ready"
+        "$FLIRAN_WINE_STATE/desktop-user.pid" "$FLIRAN_WINE_STATE/desktop-user.ready" \
+        "$FLIRAN_WINE_STATE"/stderr.*
     rm -f "$FLIRAN_WINE_STATE"/users/*
 }
 
