@@ -144,6 +144,7 @@ trap 'on_signal "terminated" 143' TERM
 # linked: Wine links the serial devices it finds itself as COM1, COM2, ... when it starts, which
 # would replace a link made earlier. It creates the prefix on a first run.
 in_use_before=0
+own_display="${DISPLAY:-}"
 fliran_wine_reap >/dev/null 2>&1
 [ -f "$FLIRAN_WINE_STATE/display" ] && in_use_before=1
 fliran_wine_acquire "$$" ||
@@ -190,8 +191,8 @@ else
     echo "== the virtual bird board is on port $com: pick \"$(port_line "$com")\" in the panel's port box"
 fi
 
-if [ -z "${DISPLAY:-}" ] && [ "$check" = 0 ]; then
-    echo "== no DISPLAY: the panel runs on a private virtual screen you cannot see" >&2
+if [ -z "$own_display" ] && [ "$check" = 0 ]; then
+    echo "== no DISPLAY: the panel runs on a private virtual screen ($DISPLAY) you cannot see" >&2
 fi
 "${FLIRAN_WINE[@]}" "$panel_exe" </dev/null 9>&- &
 panel_pid=$!
