@@ -78,7 +78,8 @@ run_preset() {
 }
 
 if ! fliran_install_packages; then
-    echo "test.sh: package installation failed" >&2
+    echo "test.sh: installing the missing packages failed" >&2
+    echo "test.sh: run it once as root (sudo tools/test.sh) or install them with apt-get" >&2
     exit 1
 fi
 
