@@ -411,7 +411,9 @@ fliran_wine_unmap_com() {
 }
 
 # Wine's process teardown now and then aborts a program that has already done
-# its work: ld.so prints this assertion and the exit code is that of an abort.
+# its work: ld.so prints this assertion ("Inconsistency detected by ld.so:
+# dl-fini.c: ...: _dl_fini: Assertion ... failed!") and the program ends with a
+# failing exit code.
 FLIRAN_WINE_TEARDOWN_ABORT="_dl_fini: Assertion \`ns != LM_ID_BASE || i == nloaded' failed"
 
 # Runs wine ARGS (a program and its arguments), its output going through as

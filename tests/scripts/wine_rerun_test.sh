@@ -27,12 +27,12 @@ exit 0
 EOF
 chmod +x "$work/fake-wine"
 
-abort="wine64: dl-fini.c:87: _dl_fini: Assertion \`ns != LM_ID_BASE || i == nloaded' failed!"
+abort="Inconsistency detected by ld.so: dl-fini.c: 87: _dl_fini: Assertion \`ns != LM_ID_BASE || i == nloaded' failed!"
 failures=0
 # first exit code ; text on standard error ; runs expected ; exit code expected ; reruns recorded
 cases=(
+    "127;$abort;2;0;1"
     "134;$abort;2;0;1"
-    "1;$abort;2;0;1"
     "1;Expected equality of these values;1;1;0"
     "134;Aborted;1;134;0"
     "0;$abort;1;0;0"
