@@ -147,9 +147,10 @@ in_use_before=0
 own_display="${DISPLAY:-}"
 fliran_wine_reap >/dev/null 2>&1
 [ -f "$FLIRAN_WINE_STATE/display" ] && in_use_before=1
+# Set first: a signal during the start still leaves (and so stops) what was started.
+acquired=1
 fliran_wine_acquire "$$" ||
     die "starting Wine failed" "see the logs in ${FLIRAN_WINE_STATE#"$ROOT"/}/ (wineboot.log, xvfb.log, wineserver.log)"
-acquired=1
 
 if [ -n "$device" ]; then
     fliran_serial_prepare "$device" ||
