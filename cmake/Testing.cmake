@@ -1,4 +1,5 @@
-# Test support: GoogleTest built from Debian's sources and fliran_add_test().
+# Test support: GoogleTest built from Debian's sources, fliran_add_test(), and
+# the tests of the scripts (tests/scripts/, native builds only).
 #
 #   fliran_add_test(<name> <sources...> LIBS <libs...> [TIMEOUT <seconds>])
 #
@@ -93,3 +94,19 @@ function(fliran_add_test name)
     WORKING_DIRECTORY "${CMAKE_CURRENT_BINARY_DIR}"
     PROPERTIES ${properties})
 endfunction()
+
+# Tests of the scripts in tools/ that need no Windows program run in the native
+# build: the serial device preparation of the run script and the Wine runner's
+# rerun rule.
+if(NOT CMAKE_CROSSCOMPILING)
+  foreach(_fliran_script_test IN ITEMS
+      "SerialLine.PreparedPtyPassesAllByteValues=serial_line_test.sh"
+      "WineRun.RerunsOnlyAfterTeardownAbort=wine_rerun_test.sh")
+    string(REPLACE "=" ";" _fliran_script_test "${_fliran_script_test}")
+    list(GET _fliran_script_test 0 _fliran_name)
+    list(GET _fliran_script_test 1 _fliran_file)
+    add_test(NAME ${_fliran_name}
+             COMMAND bash "${CMAKE_CURRENT_LIST_DIR}/../tests/scripts/${_fliran_file}")
+    set_tests_properties(${_fliran_name} PROPERTIES TIMEOUT 60)
+  endforeach()
+endif()

@@ -6,7 +6,7 @@ FLIRAN_PACKAGES=(
     cmake make g++
     googletest libgtest-dev libbenchmark-dev
     g++-mingw-w64-x86-64 g++-mingw-w64-x86-64-posix
-    wine wine64 xvfb xdotool socat
+    wine wine64 xvfb xdotool socat imagemagick
 )
 
 fliran_install_packages() {

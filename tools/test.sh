@@ -6,8 +6,14 @@
 # Works on a fresh Debian machine: missing packages are installed with
 # apt-get (needs root). A second run only rebuilds what changed.
 #
-#   tools/test.sh            configure, build and test both presets
-#   FLIRAN_PRESETS="native" tools/test.sh    only some presets
+# After the mingw preset the run command itself is checked as on a first run
+# (tools/run-panel.sh --check with a Wine prefix created from nothing).
+#
+#   tools/test.sh            configure, build and test both presets, check the run command
+#   FLIRAN_PRESETS="native" tools/test.sh    only some presets (the check needs mingw)
+#
+# The summary lists every test program that was run a second time because
+# Wine's process teardown aborted after it (see tools/wine-run.sh).
 set -uo pipefail
 
 cd "$(dirname "${BASH_SOURCE[0]}")/.." || exit 1
@@ -27,6 +33,12 @@ declare -a SUMMARY=()
 TOTAL_PASSED=0
 TOTAL_FAILED=0
 STATUS=0
+MINGW_BUILT=0
+
+# wine-run.sh records its reruns here.
+export FLIRAN_WINE_RERUN_LOG="$ROOT/build/wine-reruns.log"
+mkdir -p "$ROOT/build"
+: >"$FLIRAN_WINE_RERUN_LOG"
 
 # run_preset NAME: configure, build and test one preset; records the result.
 run_preset() {
@@ -38,6 +50,7 @@ run_preset() {
         echo "== $preset: build"
         step=build
         if cmake --build --preset "$preset" -j2 >>"$log" 2>&1; then
+            [ "$preset" = mingw ] && MINGW_BUILT=1
             echo "== $preset: test"
             step=test
             ctest --preset "$preset" 2>&1 | tee -a "$log"
@@ -65,18 +78,62 @@ run_preset() {
 }
 
 if ! fliran_install_packages; then
-    echo "test.sh: package installation failed" >&2
+    echo "test.sh: installing the missing packages failed" >&2
+    echo "test.sh: run it once as root (sudo tools/test.sh) or install them with apt-get" >&2
     exit 1
 fi
+
+# script_step NAME LOG COMMAND...: runs one check of the run command, its
+# output going to LOG; counts it as one test and records the result.
+script_step() {
+    local name="$1" log="$2" start=$SECONDS
+    shift 2
+    echo "== $name"
+    if "$@" </dev/null >"$log" 2>&1; then
+        TOTAL_PASSED=$((TOTAL_PASSED + 1))
+        SUMMARY+=("$(printf '%-8s ok: %s (%ds)' "${name%%:*}" "$(tail -n 1 "$log")" $((SECONDS - start)))")
+    else
+        STATUS=1
+        TOTAL_FAILED=$((TOTAL_FAILED + 1))
+        echo "== $name FAILED; last lines of $log:"
+        tail -n 40 "$log"
+        SUMMARY+=("$(printf '%-8s FAILED: %s (%ds, log: %s)' "${name%%:*}" "${name#*: }" \
+            $((SECONDS - start)) "${log#"$ROOT"/}")")
+    fi
+}
+
+# The README's run command as on a new user's first run: a Wine prefix of its
+# own, created from nothing; the panel started with the virtual board, shown,
+# photographed, closed, nothing of the run left behind. Then Ctrl-C and a
+# closed terminal on a running panel.
+check_run_panel() {
+    export FLIRAN_WINEPREFIX="$ROOT/build/check-prefix"
+    "$ROOT/tools/wine-run.sh" --shutdown >/dev/null 2>&1
+    rm -rf "$FLIRAN_WINEPREFIX" "$FLIRAN_WINEPREFIX.run"
+    script_step "run-panel: check (Wine prefix created from nothing)" "$ROOT/build/test-run-panel.log" \
+        "$ROOT/tools/run-panel.sh" --check
+    script_step "run-panel: Ctrl-C and hang-up" "$ROOT/build/test-run-panel-signals.log" \
+        "$ROOT/tests/scripts/run_panel_signals_test.sh"
+    unset FLIRAN_WINEPREFIX
+}
 
 for preset in ${FLIRAN_PRESETS:-native mingw}; do
     run_preset "$preset"
 done
+if [ "$MINGW_BUILT" = 1 ]; then
+    check_run_panel
+fi
 
 echo
 echo "== summary"
 for line in "${SUMMARY[@]}"; do
     echo "   $line"
 done
+if [ -s "$FLIRAN_WINE_RERUN_LOG" ]; then
+    echo "   run again after Wine's teardown abort (ld.so's _dl_fini assertion):"
+    sed 's/^/     /' "$FLIRAN_WINE_RERUN_LOG"
+else
+    echo "   no test program was run again"
+fi
 echo "tests: $TOTAL_PASSED passed, $TOTAL_FAILED failed"
 exit "$STATUS"

@@ -10,7 +10,11 @@
 #   fliran_wine_release PID    leaves it; the last one out stops Xvfb and wineserver
 #   fliran_wine_reap           stops the instance if no user of it is alive
 #   fliran_wine_shutdown       stops the instance whoever still uses it
+#   fliran_wine_run ARGS...    runs wine ARGS like "${FLIRAN_WINE[@]}" ARGS, but once more
+#                              when Wine's process teardown aborted (recorded for the summary)
 #   fliran_wine_map_com N DEV  makes COMn inside the prefix open the Unix device DEV
+#   fliran_wine_com_target N   prints what COMn points to (nothing if there is no link)
+#   fliran_wine_processes      lists the processes started for the prefix that still run
 #   "${FLIRAN_WINE[@]}" ARGS   the wine command line to use (no wine32 noise)
 #
 # Layout (all paths overridable by FLIRAN_WINEPREFIX):
@@ -177,7 +181,9 @@ fliran_wine__write_config() {
 # lock and no wineserver of the prefix runs.
 fliran_wine_prefix_ensure() {
     local have="" log="$FLIRAN_WINE_STATE/wineboot.log" reg
-    { read -r have <"$WINEPREFIX/.fliran-ready"; } 2>/dev/null
+    # No marker yet (no prefix at all) reads as "not ready"; the read must
+    # not fail, or a caller running with "set -e" ends right here.
+    { read -r have <"$WINEPREFIX/.fliran-ready"; } 2>/dev/null || have=""
     [ "$have" = "$FLIRAN_WINE_CONFIG" ] && return 0
     if [ ! -f "$WINEPREFIX/.fliran-ready" ]; then
         echo "wine-prefix: creating Wine prefix $WINEPREFIX (once, 10-20 s)" >&2
@@ -271,7 +277,9 @@ fliran_wine__stop() {
         kill "$pid" 2>/dev/null
     fi
     rm -f "$FLIRAN_WINE_STATE/xvfb.pid" "$FLIRAN_WINE_STATE/watcher.pid" \
-        "$FLIRAN_WINE_STATE/display" "$FLIRAN_WINE_STATE/xvfb.display"
+        "$FLIRAN_WINE_STATE/display" "$FLIRAN_WINE_STATE/xvfb.display" \
+        "$FLIRAN_WINE_STATE/desktop-user.pid" "$FLIRAN_WINE_STATE/desktop-user.ready" \
+        "$FLIRAN_WINE_STATE"/stderr.*
     rm -f "$FLIRAN_WINE_STATE"/users/*
 }
 
@@ -298,7 +306,46 @@ fliran_wine__start() {
     # Boot the prefix once with detached standard handles so that the
     # long-lived Wine system processes do not hold a test's output pipe open.
     "${FLIRAN_WINE[@]}" wineboot </dev/null >>"$FLIRAN_WINE_STATE/wineserver.log" 2>&1 9>&-
+    fliran_wine__start_desktop_user
     fliran_wine__start_watcher
+}
+
+# Starts tools/wine-desktop-user.cpp (built here once per source change): it
+# makes Wine start its desktop process with standard error going to the state
+# log, before any other program can hand it its own output pipe, and keeps it
+# and Wine's system processes (which set up dosdevices/comN) up until the
+# session stops. Without it a run still works, only slower, so a failure here
+# is logged and the session goes on. Caller holds the lock.
+fliran_wine__start_desktop_user() {
+    local src="$FLIRAN_WINE_TOOLS_DIR/wine-desktop-user.cpp" exe="$FLIRAN_WINE_STATE/desktop-user.exe"
+    local ready="$FLIRAN_WINE_STATE/desktop-user.ready" log="$FLIRAN_WINE_STATE/wineserver.log"
+    local cxx pid i line=""
+    if [ ! -f "$exe" ] || [ "$src" -nt "$exe" ]; then
+        for cxx in x86_64-w64-mingw32-g++-posix x86_64-w64-mingw32-g++ ""; do
+            [ -z "$cxx" ] || command -v "$cxx" >/dev/null 2>&1 && break
+        done
+        if [ -z "$cxx" ] ||
+            ! "$cxx" -O2 -mwindows -static -o "$exe.tmp" "$src" </dev/null >>"$log" 2>&1 9>&- ||
+            ! mv -f "$exe.tmp" "$exe"; then
+            echo "wine-prefix: could not build $exe; the session runs without it" >>"$log"
+            rm -f "$exe.tmp"
+            return 0
+        fi
+    fi
+    : >"$ready"
+    # setsid: no signal meant for a test's or the run script's process group
+    # reaches it; wineserver -k ends it with the session.
+    (setsid "${FLIRAN_WINE[@]}" "$exe" </dev/null >"$ready" 2>>"$log" 9>&- &
+     echo $! >"$FLIRAN_WINE_STATE/desktop-user.pid")
+    read -r pid <"$FLIRAN_WINE_STATE/desktop-user.pid"
+    for ((i = 0; i < 600; i++)); do
+        { read -r line <"$ready"; } 2>/dev/null
+        [ "$line" = ready ] && return 0
+        fliran_wine__pid_running "$pid" || break
+        sleep 0.05
+    done
+    echo "wine-prefix: the desktop user did not get ready; the session runs without it" >>"$log"
+    return 0
 }
 
 fliran_wine_acquire() {
@@ -343,13 +390,85 @@ fliran_wine_shutdown() {
     fliran_wine_unlock
 }
 
-# COMn inside the prefix opens DEV (for example a pty made by socat).
+# COMn inside the prefix opens DEV (for example a pty made by socat). The
+# link is made under a temporary name and renamed over comN, so a program
+# opening the port never finds it missing.
 fliran_wine_map_com() {
-    local n="$1" dev="$2"
-    mkdir -p "$WINEPREFIX/dosdevices"
-    ln -sfn "$dev" "$WINEPREFIX/dosdevices/com$n"
+    local n="$1" dev="$2" link="$WINEPREFIX/dosdevices/com$1"
+    mkdir -p "$WINEPREFIX/dosdevices" || return 1
+    ln -sfn "$dev" "$link.new.$$" && mv -fT "$link.new.$$" "$link" && return 0
+    rm -f "$link.new.$$"
+    return 1
+}
+
+fliran_wine_com_target() {
+    readlink "$WINEPREFIX/dosdevices/com$1" 2>/dev/null
+    return 0
 }
 
 fliran_wine_unmap_com() {
     rm -f "$WINEPREFIX/dosdevices/com$1"
+}
+
+# Wine's process teardown now and then aborts a program that has already done
+# its work: ld.so prints this assertion ("Inconsistency detected by ld.so:
+# dl-fini.c: ...: _dl_fini: Assertion ... failed!") and the program ends with a
+# failing exit code.
+FLIRAN_WINE_TEARDOWN_ABORT="_dl_fini: Assertion \`ns != LM_ID_BASE || i == nloaded' failed"
+
+# Runs wine ARGS (a program and its arguments), its output going through as
+# it comes, and returns its exit code. Only when the program failed and its
+# standard error shows the teardown abort above, it runs once more; the rerun
+# is recorded (date, program, arguments, both exit codes) in the file
+# FLIRAN_WINE_RERUN_LOG, else in reruns.log of the state folder, so that a
+# summary can list it. Any other failure counts as it is.
+fliran_wine_run() {
+    local err="$FLIRAN_WINE_STATE/stderr.$$" rc rc2 tee_pid i fd
+    exec {fd}> >(exec 9>&-; exec tee "$err" >&2)
+    tee_pid=$!
+    "${FLIRAN_WINE[@]}" "$@" 2>&"$fd" {fd}>&- 9>&-
+    rc=$?
+    exec {fd}>&-
+    # tee ends when every copy of the pipe is closed; a Windows process the
+    # program left running may keep one, so the wait is bounded.
+    for ((i = 0; i < 100; i++)); do
+        fliran_wine__pid_running "$tee_pid" || break
+        sleep 0.02
+    done
+    if [ "$rc" -ne 0 ] && grep -qF "$FLIRAN_WINE_TEARDOWN_ABORT" "$err" 2>/dev/null; then
+        rm -f "$err"
+        echo "wine-prefix: Wine's process teardown aborted (exit code $rc); running ${1##*/} once more" >&2
+        "${FLIRAN_WINE[@]}" "$@" 9>&-
+        rc2=$?
+        printf '%(%F %T)T %s %s (exit code %s, then %s)\n' -1 "${1##*/}" "${*:2}" "$rc" "$rc2" \
+            >>"${FLIRAN_WINE_RERUN_LOG:-$FLIRAN_WINE_STATE/reruns.log}"
+        return "$rc2"
+    fi
+    rm -f "$err"
+    return "$rc"
+}
+
+# Lists (pid and command line, one per line) every process that was started
+# with this prefix in its environment (Xvfb, wineserver, Wine's processes,
+# helpers of the scripts) and still runs, except the caller and its
+# ancestors. Reading other users' processes needs root; unreadable ones are
+# skipped.
+fliran_wine_processes() {
+    local skip=" " pid="$BASHPID" ppid line dir
+    while [ -n "$pid" ] && [ "$pid" != 0 ]; do
+        skip+="$pid "
+        ppid=""
+        while read -r line; do
+            case "$line" in PPid:*) ppid="${line#PPid:}"; ppid="${ppid//[[:space:]]/}"; break ;; esac
+        done <"/proc/$pid/status" 2>/dev/null
+        pid="$ppid"
+    done
+    for dir in /proc/[0-9]*; do
+        pid="${dir#/proc/}"
+        case "$skip" in *" $pid "*) continue ;; esac
+        fliran_wine__pid_running "$pid" || continue
+        grep -qzxF "WINEPREFIX=$WINEPREFIX" "$dir/environ" 2>/dev/null || continue
+        line="$(tr '\0' ' ' <"$dir/cmdline" 2>/dev/null)"
+        echo "$pid ${line:-?}"
+    done
 }

@@ -1,6 +1,9 @@
 #!/usr/bin/env bash
 # Runs a Windows program under Wine in the project's own prefix and passes its
-# exit code through. CTest uses this as CMAKE_CROSSCOMPILING_EMULATOR.
+# exit code through. CTest uses this as CMAKE_CROSSCOMPILING_EMULATOR. A program
+# that failed only because Wine's process teardown aborted (an ld.so assertion
+# in _dl_fini on its standard error) is run once more; the rerun is recorded in
+# $FLIRAN_WINE_RERUN_LOG (tools/test.sh lists it in its summary).
 #
 #   tools/wine-run.sh PROGRAM.exe [ARGS...]
 #   tools/wine-run.sh --session-begin   keep prefix, display and wineserver up
@@ -14,6 +17,8 @@
 # Environment:
 #   FLIRAN_WINEPREFIX   prefix folder (default: build/wine-prefix in the repo)
 #   FLIRAN_WINEDEBUG    WINEDEBUG for the program (default: -all)
+#   FLIRAN_WINE_RERUN_LOG  where reruns are recorded (default: reruns.log in
+#                       the prefix's state folder)
 #   DISPLAY             used when set and no instance runs yet; otherwise a
 #                       private Xvfb is started and stopped again afterwards
 set -u
@@ -58,6 +63,6 @@ trap 'exit 143' TERM
 trap 'exit 130' INT
 trap 'exit 129' HUP
 
-"${FLIRAN_WINE[@]}" "$@"
-rc=$?
-exit "$rc"
+# Once more only after Wine's teardown abort (see fliran_wine_run).
+fliran_wine_run "$@"
+exit $?
