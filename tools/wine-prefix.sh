@@ -152,7 +152,7 @@ fliran_wine__wait_gone() {
 
 # Registry settings of the prefix; bump FLIRAN_WINE_CONFIG when changing them
 # so existing prefixes get them too.
-FLIRAN_WINE_CONFIG=2
+FLIRAN_WINE_CONFIG=3
 fliran_wine__write_config() {
     # A crashing program must end with a failing exit code and must not wait
     # for someone to close a crash dialog: no debugger is attached
@@ -174,6 +174,8 @@ fliran_wine__write_config() {
         '[HKEY_CURRENT_USER\Software\Wine\AppDefaults\toolkit_tests.exe\X11 Driver]' \
         '"Managed"="N"' '' \
         '[HKEY_CURRENT_USER\Software\Wine\AppDefaults\program_tests.exe\X11 Driver]' \
+        '"Managed"="N"' '' \
+        '[HKEY_CURRENT_USER\Software\Wine\AppDefaults\visual_tests.exe\X11 Driver]' \
         '"Managed"="N"' '' >"$1"
 }
 
@@ -435,17 +437,31 @@ fliran_wine_run() {
         fliran_wine__pid_running "$tee_pid" || break
         sleep 0.02
     done
-    if [ "$rc" -ne 0 ] && grep -qF "$FLIRAN_WINE_TEARDOWN_ABORT" "$err" 2>/dev/null; then
+    if fliran_wine_teardown_aborted "$rc" "$err"; then
         rm -f "$err"
         echo "wine-prefix: Wine's process teardown aborted (exit code $rc); running ${1##*/} once more" >&2
         "${FLIRAN_WINE[@]}" "$@" 9>&-
         rc2=$?
-        printf '%(%F %T)T %s %s (exit code %s, then %s)\n' -1 "${1##*/}" "${*:2}" "$rc" "$rc2" \
-            >>"${FLIRAN_WINE_RERUN_LOG:-$FLIRAN_WINE_STATE/reruns.log}"
+        fliran_wine_record_rerun "$rc" "$rc2" "$@"
         return "$rc2"
     fi
     rm -f "$err"
     return "$rc"
+}
+
+# True when a program that ended with exit code RC failed only by Wine's
+# teardown abort, judged by ERRFILE, a copy of its standard error.
+fliran_wine_teardown_aborted() {
+    [ "$1" -ne 0 ] && grep -qF "$FLIRAN_WINE_TEARDOWN_ABORT" "$2" 2>/dev/null
+}
+
+# fliran_wine_record_rerun RC RC2 PROGRAM ARGS...: notes a rerun (date,
+# program, arguments, both exit codes) for the summary of tools/test.sh.
+fliran_wine_record_rerun() {
+    local rc="$1" rc2="$2"
+    shift 2
+    printf '%(%F %T)T %s %s (exit code %s, then %s)\n' -1 "${1##*/}" "${*:2}" "$rc" "$rc2" \
+        >>"${FLIRAN_WINE_RERUN_LOG:-$FLIRAN_WINE_STATE/reruns.log}"
 }
 
 # Lists (pid and command line, one per line) every process that was started

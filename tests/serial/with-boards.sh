@@ -169,16 +169,18 @@ mkdir "$work" || exit 1
 # script is handled at once (bash runs traps only between commands) and the
 # program is stopped with it.
 run_program() {
-    local tee_pid
+    local tee_pid err_pid
     exec 7> >(exec 8>&- 9>&-; tee "$work/program.out")
     tee_pid=$!
-    FLIRAN_SERIAL_BOARDS="$work" "${FLIRAN_WINE[@]}" "$@" >&7 7>&- 8>&- 9>&- &
+    exec 6> >(exec 7>&- 8>&- 9>&-; tee "$work/program.err" >&2)
+    err_pid=$!
+    FLIRAN_SERIAL_BOARDS="$work" "${FLIRAN_WINE[@]}" "$@" >&7 2>&6 6>&- 7>&- 8>&- 9>&- &
     program=$!
     wait "$program"
     status=$?
     program=""
-    exec 7>&-
-    wait "$tee_pid" 2>/dev/null
+    exec 7>&- 6>&-
+    wait "$tee_pid" "$err_pid" 2>/dev/null
 }
 
 start_boards || exit 1
@@ -192,5 +194,14 @@ if [ "$status" -ne 0 ] && [ ! -s "$work/program.out" ]; then
     stop_boards
     start_boards || exit 1
     run_program "$@"
+elif fliran_wine_teardown_aborted "$status" "$work/program.err"; then
+    # Wine's process teardown aborted after the program had done its work: run it once more,
+    # with fresh boards, and record the rerun for the summary.
+    first="$status"
+    echo "with-boards: Wine's process teardown aborted (exit code $status); running ${1##*/} once more" >&2
+    stop_boards
+    start_boards || exit 1
+    run_program "$@"
+    fliran_wine_record_rerun "$first" "$status" "$@"
 fi
 exit "$status"
