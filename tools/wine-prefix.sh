@@ -152,7 +152,7 @@ fliran_wine__wait_gone() {
 
 # Registry settings of the prefix; bump FLIRAN_WINE_CONFIG when changing them
 # so existing prefixes get them too.
-FLIRAN_WINE_CONFIG=3
+FLIRAN_WINE_CONFIG=2
 fliran_wine__write_config() {
     # A crashing program must end with a failing exit code and must not wait
     # for someone to close a crash dialog: no debugger is attached
@@ -174,8 +174,6 @@ fliran_wine__write_config() {
         '[HKEY_CURRENT_USER\Software\Wine\AppDefaults\toolkit_tests.exe\X11 Driver]' \
         '"Managed"="N"' '' \
         '[HKEY_CURRENT_USER\Software\Wine\AppDefaults\program_tests.exe\X11 Driver]' \
-        '"Managed"="N"' '' \
-        '[HKEY_CURRENT_USER\Software\Wine\AppDefaults\visual_tests.exe\X11 Driver]' \
         '"Managed"="N"' '' >"$1"
 }
 
