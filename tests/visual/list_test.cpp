@@ -201,12 +201,8 @@ TEST_F(Lists, ComboReportsItsEditFieldTextOnlyWhenEditable) {
     // What the platform tells the form when the user changed the edit field.
     SendMessageW(form_->Control->Handle(), WM_COMMAND, MAKEWPARAM(combo->Control->ControlId, CBN_EDITCHANGE),
                  reinterpret_cast<LPARAM>(combo->Control->Handle()));
-    if (editable != 0) {
-      ASSERT_EQ(texts.values.size(), 1u);
-      EXPECT_EQ(ToString(texts.values[0]), "COM 5");
-    } else {
-      EXPECT_TRUE(texts.values.empty());
-    }
+    EXPECT_EQ(texts.values.size(), editable != 0 ? 1u : 0u);
+    for (const TData& d : texts.values) EXPECT_EQ(ToString(d), "COM 5");
   }
 }
 
@@ -247,22 +243,22 @@ TEST_F(Lists, ReplaceItemChangesOnlyALineThatExistsWithItsBreak) {
     Kind kind;
     std::string lines;
     TData index;
-    std::string text;
+    std::string replacement, text;
   } const rows[] = {
-      {Kind::Memo, "x", IntValue(0), "y"},  // the one line, whole
-      {Kind::Memo, "x\r\nz", IntValue(0), "y\r\nz"},
-      {Kind::Memo, "x\r\nz", StrValue("1"), "x\r\ny"},
-      {Kind::Memo, "x\r\nz", IntValue(2), "x\r\nz"},  // index == ItemCount
-      {Kind::Memo, "x\r\nz", IntValue(-1), "x\r\nz"},
-      {Kind::Memo, "x\r\n" + many, IntValue(0), "yyyy\r\n" + many.substr(0, many.size() - 2)},
-      {Kind::Combo, "a\r\nb\r\n", IntValue(1), "a\r\ny"},
-      {Kind::Combo, "a\r\nb\r\n", IntValue(2), "a\r\nb"},  // index == ItemCount
-      {Kind::Combo, "a\r\nb\r\n", StrValue("none"), "a\r\nb"},
+      {Kind::Memo, "x", IntValue(0), "y", "y"},  // the one line, whole
+      {Kind::Memo, "x\r\nz", IntValue(0), "y", "y\r\nz"},
+      {Kind::Memo, "x\r\nz", StrValue("1"), "y", "x\r\ny"},
+      {Kind::Memo, "x\r\nz", IntValue(2), "y", "x\r\nz"},  // index == ItemCount
+      {Kind::Memo, "x\r\nz", IntValue(-1), "y", "x\r\nz"},
+      {Kind::Memo, "x\r\n" + many, IntValue(0), "yyyy", "yyyy\r\n" + many.substr(0, many.size() - 2)},
+      {Kind::Combo, "a\r\nb\r\n", IntValue(1), "y", "a\r\ny"},
+      {Kind::Combo, "a\r\nb\r\n", IntValue(2), "y", "a\r\nb"},  // index == ItemCount
+      {Kind::Combo, "a\r\nb\r\n", StrValue("none"), "y", "a\r\nb"},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.text.substr(0, 12));
     TKvornWinList* list = Make(row.kind, row.lines);
-    list->ReplaceItem(row.index, StrValue(row.text.find("yyyy") == 0 ? "yyyy" : "y"));
+    list->ReplaceItem(row.index, StrValue(row.replacement));
     const std::string got = Text(list);
     EXPECT_TRUE(got == row.text) << got.size() << " bytes: " << got.substr(0, 24);
   }
