@@ -166,9 +166,11 @@ TEST_F(TextAndPicture, FitDrawingPaintsThePictureBetweenOnePixelBands) {
   FillRect(pictureDc, &all, green);
   SelectObject(pictureDc, old);
   image.SetPicture(picture);
-  image.UseFitDraw();
   image.Init();
   ASSERT_EQ(image.Picture->Width(), 794);
+  // Without a drawing routine the picture cannot be drawn: the background is painted instead.
+  SendMessageW(image.Control->Handle(), WM_PAINT, 0, 0);
+  image.UseFitDraw();
 
   HBITMAP target = CreateCompatibleBitmap(screen, 150, 175);
   old = SelectObject(pictureDc, target);
