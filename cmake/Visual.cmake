@@ -7,6 +7,12 @@ add_library(fliran_visual STATIC
   visual/main_form.cpp
   visual/button.cpp
   visual/track_bar.cpp
+  visual/label.cpp
+  visual/edit.cpp
+  visual/image.cpp
+  visual/win_list.cpp
+  visual/memo.cpp
+  visual/combo_box.cpp
 )
 target_link_libraries(fliran_visual PUBLIC fliran_program advapi32)
 
@@ -15,6 +21,8 @@ fliran_add_test(visual_tests
   tests/visual/win_test.cpp
   tests/visual/main_form_test.cpp
   tests/visual/controls_test.cpp
+  tests/visual/text_picture_test.cpp
+  tests/visual/list_test.cpp
   tests/toolkit/x_input.cpp
   tests/toolkit/toolkit_test.cpp
   LIBS fliran_visual
