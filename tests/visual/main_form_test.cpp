@@ -222,6 +222,35 @@ class PositionStore : public test::ElementTest {
   const RECT saved{50, 60, 350, 260};
 };
 
+// What the platform's reg.exe, another process, prints for "reg query HKCU\Software\<name>".
+std::string RegQuery(const std::string& name) {
+  SECURITY_ATTRIBUTES inherit{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
+  HANDLE read = nullptr;
+  HANDLE write = nullptr;
+  if (CreatePipe(&read, &write, &inherit, 0) == FALSE) return "(no pipe)";
+  SetHandleInformation(read, HANDLE_FLAG_INHERIT, 0);
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  startup.dwFlags = STARTF_USESTDHANDLES;
+  startup.hStdOutput = write;
+  startup.hStdError = write;
+  PROCESS_INFORMATION process{};
+  std::wstring commandLine = L"reg.exe query \"HKCU\\Software\\" + Cp1251ToWide(name) + L"\"";
+  const bool started = CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr,
+                                      nullptr, &startup, &process) != FALSE;
+  CloseHandle(write);
+  std::string out;
+  char buffer[512];
+  DWORD got = 0;
+  while (started && ReadFile(read, buffer, sizeof buffer, &got, nullptr) != FALSE && got > 0) out.append(buffer, got);
+  CloseHandle(read);
+  if (!started) return "(reg.exe did not start)";
+  WaitForSingleObject(process.hProcess, 30000);
+  CloseHandle(process.hThread);
+  CloseHandle(process.hProcess);
+  return out;
+}
+
 TEST_F(PositionStore, RegistryKeyGetsFourDwordsAndTheNextStartRestoresThem) {
   const std::string name = "FliranVisualTest" + std::to_string(GetCurrentProcessId());
   const RECT restored = SaveAndRestore(name);
@@ -236,6 +265,15 @@ TEST_F(PositionStore, RegistryKeyGetsFourDwordsAndTheNextStartRestoresThem) {
     EXPECT_EQ(value, static_cast<DWORD>(want)) << valueName;
   }
   RegCloseKey(k);
+  // The same values as another program sees them.
+  const std::string listed = RegQuery(name);
+  for (const char* value : {"Left", "Top", "Height", "Width"}) {
+    EXPECT_NE(listed.find(value), std::string::npos) << value << " missing in:\n" << listed;
+  }
+  for (const char* number : {"0x32", "0x3c", "0xc8", "0x12c"}) {
+    EXPECT_NE(listed.find(number), std::string::npos) << number << " missing in:\n" << listed;
+  }
+  EXPECT_NE(listed.find("REG_DWORD"), std::string::npos) << listed;
   RegDeleteKeyW(HKEY_CURRENT_USER, key.c_str());
 }
 
