@@ -164,28 +164,6 @@ std::wstring PanelPath() {
   return path + L"fliran-panel.exe";
 }
 
-struct TFindForm {
-  DWORD processId = 0;
-  HWND found = nullptr;
-};
-
-HWND VisibleFormOf(DWORD processId) {
-  TFindForm search{processId, nullptr};
-  EnumWindows(
-      [](HWND window, LPARAM parameter) -> BOOL {
-        auto* s = reinterpret_cast<TFindForm*>(parameter);
-        DWORD owner = 0;
-        GetWindowThreadProcessId(window, &owner);
-        wchar_t name[32] = {};
-        GetClassNameW(window, name, 32);
-        if (owner != s->processId || std::wstring(name) != L"obj_Form" || IsWindowVisible(window) == FALSE) return TRUE;
-        s->found = window;
-        return FALSE;
-      },
-      reinterpret_cast<LPARAM>(&search));
-  return search.found;
-}
-
 TEST(ClosingThePanel, AltF4AfterAClickEndsTheProgramWithExitCodeZero) {
   test::TXInputLock inputLock;
   ASSERT_TRUE(inputLock.Held());
@@ -198,7 +176,7 @@ TEST(ClosingThePanel, AltF4AfterAClickEndsTheProgramWithExitCodeZero) {
   HWND form = nullptr;
   ASSERT_TRUE(test::PumpUntil(
       [&] {
-        form = VisibleFormOf(process.dwProcessId);
+        form = test::VisibleWindowOf(process.dwProcessId, L"obj_Form");
         return form != nullptr || WaitForSingleObject(process.hProcess, 0) == WAIT_OBJECT_0;
       },
       30000));

@@ -25,26 +25,9 @@ bool ThrowingHandler(TMsg& msg, LRESULT&) {
 
 // The first visible message box of the process, waiting up to 30 s; null when none shows.
 HWND WaitForBox(const PROCESS_INFORMATION& process) {
-  struct TSearch {
-    DWORD processId;
-    HWND found = nullptr;
-  };
   const ULONGLONG deadline = GetTickCount64() + 30000;
   while (GetTickCount64() < deadline) {
-    TSearch search{process.dwProcessId};
-    EnumWindows(
-        [](HWND wnd, LPARAM parameter) -> BOOL {
-          auto* s = reinterpret_cast<TSearch*>(parameter);
-          DWORD owner = 0;
-          GetWindowThreadProcessId(wnd, &owner);
-          wchar_t name[16] = {};
-          GetClassNameW(wnd, name, 16);
-          if (owner != s->processId || std::wstring(name) != L"#32770" || IsWindowVisible(wnd) == FALSE) return TRUE;
-          s->found = wnd;
-          return FALSE;
-        },
-        reinterpret_cast<LPARAM>(&search));
-    if (search.found != nullptr) return search.found;
+    if (HWND box = test::VisibleWindowOf(process.dwProcessId, L"#32770"); box != nullptr) return box;
     if (WaitForSingleObject(process.hProcess, 20) == WAIT_OBJECT_0) return nullptr;
   }
   return nullptr;

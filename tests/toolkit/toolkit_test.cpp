@@ -43,4 +43,25 @@ bool TakeQuitMessage() {
   return PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE) != FALSE;
 }
 
+HWND VisibleWindowOf(DWORD processId, const wchar_t* className) {
+  struct TSearch {
+    DWORD processId;
+    const wchar_t* className;
+    HWND found = nullptr;
+  } search{processId, className};
+  EnumWindows(
+      [](HWND window, LPARAM parameter) -> BOOL {
+        auto* s = reinterpret_cast<TSearch*>(parameter);
+        DWORD owner = 0;
+        GetWindowThreadProcessId(window, &owner);
+        wchar_t name[64] = {};
+        GetClassNameW(window, name, 64);
+        if (owner != s->processId || std::wstring(name) != s->className || IsWindowVisible(window) == FALSE) return TRUE;
+        s->found = window;
+        return FALSE;
+      },
+      reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
+
 }  // namespace fliran::test

@@ -50,6 +50,9 @@ inline TControl* HiddenApp(std::string_view caption) {
 // Removes a pending quit message, if any; answers whether there was one.
 bool TakeQuitMessage();
 
+// The first visible top-level window of the process with the platform class className, or null.
+HWND VisibleWindowOf(DWORD processId, const wchar_t* className);
+
 // Records what a combo box's selection handler sees: how often it ran, the index and the text.
 struct TSelectionProbe {
   int calls = 0;
