@@ -15,6 +15,14 @@ add_executable(fliran-panel WIN32
 )
 target_link_libraries(fliran-panel PRIVATE fliran_program)
 
+# The icon and the picture, compiled in by windres. The rendered files are committed, so the build
+# needs no image tools; a change to them recompiles the script.
+enable_language(RC)
+target_sources(fliran-panel PRIVATE resources/fliran.rc)
+set_source_files_properties(resources/fliran.rc PROPERTIES
+  INCLUDE_DIRECTORIES "${CMAKE_CURRENT_SOURCE_DIR}/resources"
+  OBJECT_DEPENDS "${CMAKE_CURRENT_SOURCE_DIR}/resources/zord.ico;${CMAKE_CURRENT_SOURCE_DIR}/resources/bird.bmp")
+
 fliran_add_test(program_tests
   tests/program/hint_manager_test.cpp
   tests/program/ini_file_test.cpp
@@ -25,9 +33,10 @@ fliran_add_test(program_tests
   LIBS fliran_program
 )
 
-# Starts the program as a separate process.
+# Starts the program as a separate process, or reads its resources from the .exe.
 fliran_add_test(entry_tests
   tests/program/entry_test.cpp
+  tests/program/resource_test.cpp
   tests/toolkit/x_input.cpp
   tests/toolkit/toolkit_test.cpp
   LIBS fliran_toolkit
