@@ -58,3 +58,18 @@ fliran_add_test(panel_tests
   LIBS fliran_scheme
   TIMEOUT 120
 )
+
+# The panel against the board simulators: run through with-boards.sh as the serial tests are.
+set(_fliran_program_saved_emulator "${CMAKE_CROSSCOMPILING_EMULATOR}")
+set(CMAKE_CROSSCOMPILING_EMULATOR
+    "${CMAKE_CURRENT_LIST_DIR}/../tests/serial/with-boards.sh;--board-sim;${FLIRAN_BOARD_SIM}")
+fliran_add_test(panel_board_tests
+  tests/scheme/panel_board_test.cpp
+  tests/toolkit/toolkit_test.cpp
+  tests/toolkit/x_input.cpp
+  LIBS fliran_scheme
+  TIMEOUT 60
+)
+set(CMAKE_CROSSCOMPILING_EMULATOR "${_fliran_program_saved_emulator}")
+unset(_fliran_program_saved_emulator)
+add_dependencies(panel_board_tests serial_board_sim)

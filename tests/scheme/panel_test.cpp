@@ -141,8 +141,7 @@ TEST_F(PanelTest, InstallsEveryLinkOfTheTable) {
 }
 
 // Without a port: store counts and wraps, replay resets the count without showing it, forget
-// recentres the sliders and empties the memo, and a line picked in the combo box opens nothing
-// that is not there.
+// recentres the sliders and empties the memo.
 TEST_F(PanelTest, ButtonsWorkWithoutAPort) {
   HWND display = panel_->FrameDisplay->Control->Handle();
   for (int press = 1; press <= 101; ++press) {
@@ -170,10 +169,6 @@ TEST_F(PanelTest, ButtonsWorkWithoutAPort) {
   EXPECT_EQ(TextOf(display), "1");
   EXPECT_EQ(panel_->ButtonForget->Data.IntValue, 602) << "the button's value is left alone";
 
-  HWND combo = panel_->PortChooser->Control->Handle();
-  SendMessageW(combo, CB_SETCURSEL, 0, 0);
-  Notify(*panel_->PortChooser, CBN_SELCHANGE);
-  EXPECT_FALSE(panel_->SerialPort->IsOpen());
 }
 
 // A construction that fails destroys what it made: no element, window or start procedure stays.
