@@ -9,11 +9,12 @@ add_library(fliran_program STATIC
 )
 target_link_libraries(fliran_program PUBLIC fliran_toolkit fliran_core comctl32 user32 gdi32)
 
-add_executable(fliran-panel WIN32
-  scheme/main.cpp
-  scheme/stand_in_panel.cpp
-)
-target_link_libraries(fliran-panel PRIVATE fliran_program)
+# The panel's scheme: its elements, settings and links.
+add_library(fliran_scheme STATIC scheme/panel.cpp)
+target_link_libraries(fliran_scheme PUBLIC fliran_visual fliran_serial)
+
+add_executable(fliran-panel WIN32 scheme/main.cpp)
+target_link_libraries(fliran-panel PRIVATE fliran_scheme)
 
 # The icon and the picture, compiled in by windres. The rendered files are committed, so the build
 # needs no image tools; a change to them recompiles the script.
@@ -57,3 +58,27 @@ add_executable(startup_probe tools/bench/startup_probe.cpp)
 target_link_options(startup_probe PRIVATE -municode)
 target_include_directories(startup_floor PRIVATE ${CMAKE_SOURCE_DIR})
 target_include_directories(startup_probe PRIVATE ${CMAKE_SOURCE_DIR})
+
+# The panel built in the test process and driven through its controls' notifications.
+fliran_add_test(panel_tests
+  tests/scheme/panel_test.cpp
+  tests/toolkit/toolkit_test.cpp
+  tests/toolkit/x_input.cpp
+  LIBS fliran_scheme
+  TIMEOUT 120
+)
+
+# The panel against the board simulators: run through with-boards.sh as the serial tests are.
+set(_fliran_program_saved_emulator "${CMAKE_CROSSCOMPILING_EMULATOR}")
+set(CMAKE_CROSSCOMPILING_EMULATOR
+    "${CMAKE_CURRENT_LIST_DIR}/../tests/serial/with-boards.sh;--board-sim;${FLIRAN_BOARD_SIM}")
+fliran_add_test(panel_board_tests
+  tests/scheme/panel_board_test.cpp
+  tests/toolkit/toolkit_test.cpp
+  tests/toolkit/x_input.cpp
+  LIBS fliran_scheme
+  TIMEOUT 60
+)
+set(CMAKE_CROSSCOMPILING_EMULATOR "${_fliran_program_saved_emulator}")
+unset(_fliran_program_saved_emulator)
+add_dependencies(panel_board_tests serial_board_sim)

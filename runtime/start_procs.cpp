@@ -26,6 +26,10 @@ void RunStartProcs() {
   procs.shrink_to_fit();
 }
 
+void RemoveStartProcs(const void* object) {
+  std::erase_if(StartProcs(), [object](const TStartProc& proc) { return proc.Object == object; });
+}
+
 std::size_t StartProcCount() { return StartProcs().size(); }
 
 }  // namespace fliran

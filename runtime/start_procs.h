@@ -14,5 +14,8 @@ void AddStartProc(TStartProc proc);
 // empties the list.
 void RunStartProcs();
 std::size_t StartProcCount();
+// Removes every start procedure bound to object, which is going before the procedures run
+// (a scheme whose construction failed takes its main form's procedure back this way).
+void RemoveStartProcs(const void* object);
 
 }  // namespace fliran

@@ -4,7 +4,7 @@
 #include "runtime/info_box.h"
 #include "runtime/message_loop.h"
 #include "runtime/modules.h"
-#include "scheme/stand_in_panel.h"
+#include "scheme/panel.h"
 #include "toolkit/win.h"
 
 #include <memory>
@@ -16,8 +16,9 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     ShowInfoBox();
     return 0;
   }
-  auto panel = std::make_unique<TStandInPanel>();
-  ShowMainForm(panel->MainFormVisible());
+  auto panel = std::make_unique<TClassMainForm_14B8550>();
+  SchemeInstance = panel.get();
+  ShowMainForm(panel->MainForm->Visible);
   RunMessageLoop(AppWindow);
   panel.reset();
   return 0;

@@ -36,5 +36,18 @@ TEST(StartProcs, RunInOrderOnceIncludingLateAdditions) {
   EXPECT_EQ(journal.size(), 3u);
 }
 
+TEST(StartProcs, RemovedObjectsProceduresDoNotRun) {
+  std::vector<std::string> journal;
+  Starter kept{&journal, "kept"};
+  Starter gone{&journal, "gone"};
+  AddStartProc(MakeMethod<&Starter::Start>(&gone));
+  AddStartProc(MakeMethod<&Starter::Start>(&kept));
+  AddStartProc(MakeMethod<&Starter::Start>(&gone));
+  RemoveStartProcs(&gone);
+  EXPECT_EQ(StartProcCount(), 1u);
+  RunStartProcs();
+  EXPECT_EQ(journal, (std::vector<std::string>{"kept"}));
+}
+
 }  // namespace
 }  // namespace fliran

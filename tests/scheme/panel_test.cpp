@@ -1,0 +1,202 @@
+// The panel as built: its elements in order, the window and controls it starts with, its links
+// against the link table, the behaviour without a port (driven by the controls' notifications),
+// and a construction that fails half-way.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+#include <commctrl.h>
+
+#include <array>
+#include <memory>
+#include <set>
+#include <stdexcept>
+#include <string>
+#include <typeindex>
+#include <typeinfo>
+
+#include "runtime/app.h"
+#include "runtime/cp1251.h"
+#include "runtime/link.h"
+#include "runtime/modules.h"
+#include "runtime/start_procs.h"
+#include "scheme/links.h"
+#include "scheme/panel.h"
+#include "tests/toolkit/toolkit_test.h"
+
+namespace fliran {
+namespace {
+
+using Panel = TClassMainForm_14B8550;
+
+std::string TextOf(HWND wnd) {
+  wchar_t buffer[512] = {};
+  GetWindowTextW(wnd, buffer, 512);
+  return WideToCp1251(buffer);
+}
+
+int SliderPosition(const TKvornTrackBar& slider) {
+  return static_cast<int>(SendMessageW(slider.Control->Handle(), TBM_GETPOS, 0, 0));
+}
+
+// The panel built as the program builds it (dispatch idle), its windows never shown, then dispatch
+// on as after the start.
+class PanelTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    static TProgramModules modules;
+    DisableDispatch();
+    panel_ = std::make_unique<Panel>();
+    if (AppWindow != nullptr) AppWindow->Hide();
+    EnableDispatch();
+  }
+  void TearDown() override {
+    DisableDispatch();
+    panel_.reset();
+    test::PumpQueued();
+  }
+
+  // The notification a control sends its form when the user acts on it.
+  void Notify(const TKvornWin& win, WORD code) {
+    HWND control = win.Control->Handle();
+    SendMessageW(panel_->MainForm->Control->Handle(), WM_COMMAND,
+                 MAKEWPARAM(GetDlgCtrlID(control), code), reinterpret_cast<LPARAM>(control));
+  }
+  void Click(const TKvornButton& button) { Notify(button, BN_CLICKED); }
+
+  test::TAppStateGuard state_;
+  std::unique_ptr<Panel> panel_;
+};
+
+TEST_F(PanelTest, HasItsElementsInOrderAndStartsInItsInitialState) {
+  const std::array<std::type_index, 34> kinds{
+      typeid(TKvornMainForm), typeid(TKvornCOM),      typeid(TKvornStrCat),   typeid(TKvornHub),
+      typeid(TKvornTrackBar), typeid(TKvornTrackBar), typeid(TKvornTrackBar), typeid(TKvornButton),
+      typeid(TKvornLabel),    typeid(TKvornLabel),    typeid(TKvornLabel),    typeid(TKvornImage),
+      typeid(TKvornButton),   typeid(TKvornButton),   typeid(TKvornButton),   typeid(TKvornStrCat),
+      typeid(TKvornStrCat),   typeid(TKvornStrCat),   typeid(TKvornStrCat),   typeid(TKvornStrCat),
+      typeid(TKvornStrCat),   typeid(TKvornHub),      typeid(TKvornMath),     typeid(TKvornMath),
+      typeid(TKvornMath),     typeid(TKvornComboBox), typeid(TKvornCounter),  typeid(TKvornEdit),
+      typeid(TKvornHub),      typeid(TKvornHub),      typeid(TKvornLabel),    typeid(TKvornMath),
+      typeid(TKvornMemo),     typeid(TKvornHub)};
+  const auto elements = panel_->Elements();
+  for (std::size_t i = 0; i < elements.size(); ++i) {
+    ASSERT_NE(elements[i], nullptr) << kPanelElements[i];
+    EXPECT_EQ(std::type_index(typeid(*elements[i])), kinds[i]) << kPanelElements[i];
+  }
+  EXPECT_EQ(SchemeInstance, panel_.get());
+
+  HWND form = panel_->MainForm->Control->Handle();
+  RECT r{};
+  GetWindowRect(form, &r);
+  EXPECT_EQ(r.right - r.left, 442);
+  EXPECT_EQ(r.bottom - r.top, 509);
+  EXPECT_EQ(TextOf(form), "ФЛИРАН_1"_cp1251);
+  const LONG style = GetWindowLongW(form, GWL_STYLE);
+  EXPECT_EQ(style & WS_CAPTION, WS_CAPTION);
+  EXPECT_EQ(style & (WS_THICKFRAME | WS_MINIMIZEBOX | WS_MAXIMIZEBOX), 0);
+
+  EXPECT_EQ(SliderPosition(*panel_->SliderEyes), 90);
+  EXPECT_EQ(SliderPosition(*panel_->SliderNeck), 270);
+  EXPECT_EQ(SliderPosition(*panel_->SliderMouth), 450);
+  EXPECT_NE(GetWindowLongW(panel_->SliderMouth->Control->Handle(), GWL_STYLE) & TBS_VERT, 0);
+  EXPECT_EQ(TextOf(panel_->FrameDisplay->Control->Handle()), "0");
+  EXPECT_EQ(TextOf(panel_->ReplyLog->Control->Handle()), "");
+  EXPECT_EQ(TextOf(panel_->ButtonForget->Control->Handle()), "ЗАБЫТЬ ПОЗУ\r\nочистиь данные"_cp1251);
+
+  HWND combo = panel_->PortChooser->Control->Handle();
+  EXPECT_EQ(TextOf(combo), "ПОРТ НЕ ОПРЕДЕЛЁН"_cp1251);
+  EXPECT_EQ(SendMessageW(combo, CB_GETCURSEL, 0, 0), CB_ERR);
+  ASSERT_EQ(SendMessageW(combo, CB_GETCOUNT, 0, 0), 10);
+  wchar_t line[64] = {};
+  SendMessageW(combo, CB_GETLBTEXT, 8, reinterpret_cast<LPARAM>(line));
+  EXPECT_EQ(WideToCp1251(line), "CJM 8");
+}
+
+// Every row of the table is installed into a record with its index and id, calling the element
+// the row names; the ids name the rows unambiguously for the trace tools.
+TEST_F(PanelTest, InstallsEveryLinkOfTheTable) {
+  const auto elements = panel_->Elements();
+  const auto element = [&](std::string_view name) -> void* {
+    for (std::size_t i = 0; i < kPanelElements.size(); ++i) {
+      if (kPanelElements[i] == name) return elements[i];
+    }
+    return nullptr;
+  };
+  std::set<std::uint32_t> ids;
+  for (const TPanelLink& row : kPanelLinks) {
+    SCOPED_TRACE(row.Number);
+    const TKvorn_Event* record = panel_->LinkRecord(row.Number);
+    ASSERT_NE(record, nullptr);
+    EXPECT_TRUE(record->Connected());
+    EXPECT_EQ(record->Index, row.Index);
+    EXPECT_EQ(record->LinkId, row.LinkId);
+    EXPECT_EQ(record->Object, element(row.Target));
+    ids.insert(row.LinkId);
+    EXPECT_EQ(FindPanelLink(row.LinkId), &row);
+  }
+  EXPECT_EQ(ids.size(), 38u);
+  EXPECT_EQ(PanelLink(36).LinkId, 0x01533918u);
+  EXPECT_EQ(panel_->LinkRecord(5), &panel_->FanOutLines->outEvent.at(0));
+  EXPECT_EQ(panel_->LinkRecord(37), &panel_->FanOutClear->outEvent.at(0));
+}
+
+// Without a port: store counts and wraps, replay resets the count without showing it, forget
+// recentres the sliders and empties the memo.
+TEST_F(PanelTest, ButtonsWorkWithoutAPort) {
+  HWND display = panel_->FrameDisplay->Control->Handle();
+  for (int press = 1; press <= 101; ++press) {
+    Click(*panel_->ButtonStore);
+    ASSERT_EQ(TextOf(display), std::to_string(press % 101)) << "press " << press;
+  }
+  Click(*panel_->ButtonStore);
+  Click(*panel_->ButtonStore);
+  Click(*panel_->ButtonReplay);
+  EXPECT_EQ(panel_->FrameCounter->Value, 0);
+  EXPECT_EQ(TextOf(display), "2");
+  EXPECT_EQ(TextOf(panel_->ReplyLog->Control->Handle()), "") << "no port: nothing read";
+  Click(*panel_->ButtonStore);
+  EXPECT_EQ(TextOf(display), "1");
+
+  SendMessageW(panel_->SliderEyes->Control->Handle(), TBM_SETPOS, TRUE, 3);
+  SendMessageW(panel_->SliderNeck->Control->Handle(), TBM_SETPOS, TRUE, 200);
+  SendMessageW(panel_->SliderMouth->Control->Handle(), TBM_SETPOS, TRUE, 500);
+  SetWindowTextW(panel_->ReplyLog->Control->Handle(), L"played 3 frames\r\n");
+  Click(*panel_->ButtonForget);
+  EXPECT_EQ(SliderPosition(*panel_->SliderEyes), 90);
+  EXPECT_EQ(SliderPosition(*panel_->SliderNeck), 270);
+  EXPECT_EQ(SliderPosition(*panel_->SliderMouth), 450);
+  EXPECT_EQ(TextOf(panel_->ReplyLog->Control->Handle()), "");
+  EXPECT_EQ(TextOf(display), "1");
+  EXPECT_EQ(panel_->ButtonForget->Data.IntValue, 602) << "the button's value is left alone";
+
+}
+
+// A construction that fails destroys what it made: no element, window or start procedure stays.
+TEST(PanelConstruction, FailingHalfWayLeavesNothingBehind) {
+  static TProgramModules modules;
+  test::TAppStateGuard state;
+  DisableDispatch();
+  for (const std::size_t failAt : {std::size_t{1}, std::size_t{12}, std::size_t{34}}) {
+    SCOPED_TRACE(failAt);
+    static std::size_t stop;
+    stop = failAt;
+    Panel::ElementBuilt = [](std::size_t number) {
+      if (number == stop) throw std::runtime_error("stop");
+    };
+    EXPECT_THROW(Panel{}, std::runtime_error);
+    Panel::ElementBuilt = nullptr;
+    EXPECT_EQ(StartProcCount(), 0u);
+    EXPECT_EQ(AppWindow, nullptr);
+    EXPECT_EQ(SchemeInstance, nullptr);
+  }
+  auto panel = std::make_unique<Panel>();
+  EXPECT_EQ(StartProcCount(), 1u);
+  EXPECT_NE(AppWindow, nullptr);
+  panel.reset();
+  EXPECT_EQ(StartProcCount(), 0u);
+  EXPECT_EQ(AppWindow, nullptr);
+  test::PumpQueued();
+}
+
+}  // namespace
+}  // namespace fliran
