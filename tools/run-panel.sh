@@ -13,7 +13,8 @@
 # Closing the panel, Ctrl-C or closing the terminal ends the panel, the board and the Wine
 # processes the run started, and removes the port link it made.
 # --check runs the panel on a private virtual screen, checks that its window shows, saves a
-# screenshot (build/run-panel-check.png), closes the panel and checks that nothing is left.
+# screenshot (build/run-panel-check.png, the panel's window alone in
+# build/run-panel-check-window.png), closes the panel and checks that nothing is left.
 # Missing packages are installed with apt-get (needs root the first time).
 set -uo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.." || exit 1
@@ -37,7 +38,7 @@ while [ $# -gt 0 ]; do
         --com) [ $# -ge 2 ] || die "--com needs a port number" "for example: --com 3"
                com="$2"; shift 2 ;;
         --check) check=1; shift ;;
-        -h|--help) sed -n '2,17p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+        -h|--help) sed -n '2,18p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
         *) die "unknown argument $1" "see tools/run-panel.sh --help" ;;
     esac
 done
@@ -263,9 +264,22 @@ if [ -z "$window" ]; then
     die "check: no window of the panel was shown within 60 s"
 fi
 echo "== check: the panel's window is shown ($size)"
+# A window is shown before its controls have painted: wait until two screens in a row are the
+# same (at most about 10 s; a blinking caret may keep them from ever being equal).
+previous=""
+for ((i = 0; i < 30; i++)); do
+    current="$(import -display "$DISPLAY" -window root rgb:- 2>/dev/null | md5sum)"
+    [ "$current" = "$previous" ] && break
+    previous="$current"
+    sleep 0.3
+done
 import -display "$DISPLAY" -window root "$shot" ||
     die "check: the screenshot failed" "is imagemagick installed (tools/packages.sh)?"
-echo "== check: screenshot ${shot#"$ROOT"/}"
+# The panel's window alone, as the README shows it.
+window_shot="${shot%.png}-window.png"
+import -display "$DISPLAY" -window "$window" "$window_shot" ||
+    die "check: the screenshot of the panel's window failed" "is imagemagick installed (tools/packages.sh)?"
+echo "== check: screenshots ${shot#"$ROOT"/} and ${window_shot#"$ROOT"/}"
 xdotool windowfocus --sync "$window" && xdotool key alt+F4 ||
     die "check: sending Alt+F4 to the panel failed"
 wait_panel 30 || die "check: the panel did not end within 30 s of Alt+F4"
