@@ -181,7 +181,8 @@ else
     [ -x "$board_sim" ] || die "the virtual board $board_sim was not built" "see ${build_log#"$ROOT"/}"
     ready="$FLIRAN_WINE_STATE/board-ready.com$com"
     rm -f "$ready"
-    "$board_sim" --wine-prefix "$WINEPREFIX" --com "$com" --ready-file "$ready" 9>&- &
+    board_log="$FLIRAN_WINE_STATE/board.com$com.log"
+    "$board_sim" --wine-prefix "$WINEPREFIX" --com "$com" --ready-file "$ready" --log "$board_log" 9>&- &
     board_pid=$!
     for ((i = 0; i < 200; i++)); do
         [ -s "$ready" ] && break
@@ -280,6 +281,24 @@ window_shot="${shot%.png}-window.png"
 import -display "$DISPLAY" -window "$window" "$window_shot" ||
     die "check: the screenshot of the panel's window failed" "is imagemagick installed (tools/packages.sh)?"
 echo "== check: screenshots ${shot#"$ROOT"/} and ${window_shot#"$ROOT"/}"
+# Pick the board's port line as a user would (click into the port box, then the Down key once
+# per line: the box starts with no current line), press "СИЯНЬЕ ГЛАЗ" and look for "600" LF at
+# the board. The positions are the controls' places in the panel's client area.
+if [ -n "$board_pid" ]; then
+    downs=""
+    for ((i = 0; i <= com; i++)); do downs+=" Down"; done
+    xdotool mousemove --sync --window "$window" 60 230 click 1 sleep 0.2 key --delay 100 $downs sleep 0.5 \
+        mousemove --sync --window "$window" 352 192 click 1 ||
+        die "check: picking the port and pressing glow with xdotool failed"
+    got=""
+    for ((i = 0; i < 100; i++)); do
+        grep -q ' rx .*3630300a' "$board_log" 2>/dev/null && { got=1; break; }
+        sleep 0.1
+    done
+    [ -n "$got" ] || die "check: the board did not receive \"600\" after picking \"$(port_line "$com")\" and pressing glow" \
+        "its log: $board_log"
+    echo "== check: picked \"$(port_line "$com")\", pressed glow: the board received \"600\""
+fi
 xdotool windowfocus --sync "$window" && xdotool key alt+F4 ||
     die "check: sending Alt+F4 to the panel failed"
 wait_panel 30 || die "check: the panel did not end within 30 s of Alt+F4"
