@@ -156,13 +156,7 @@ TEST_F(CloseCommand, ShownFormIsNotShownAgainWhileTheProgramShutsDown) {
 // ---------------------------------------------------------------------------------------------
 // The real program and real keys.
 
-std::wstring PanelPath() {
-  wchar_t self[MAX_PATH] = {};
-  GetModuleFileNameW(nullptr, self, MAX_PATH);
-  std::wstring path(self);
-  path.erase(path.find_last_of(L'\\') + 1);
-  return path + L"fliran-panel.exe";
-}
+std::wstring PanelPath() { return test::ProgramBesideThis(L"fliran-panel.exe"); }
 
 TEST(ClosingThePanel, AltF4AfterAClickEndsTheProgramWithExitCodeZero) {
   test::TXInputLock inputLock;

@@ -6,19 +6,14 @@
 #include <vector>
 
 #include "runtime/cp1251.h"
+#include "tests/toolkit/toolkit_test.h"
 #include "tests/toolkit/x_input.h"
 #include "toolkit/win.h"
 
 namespace fliran {
 namespace {
 
-std::wstring PanelPath() {
-  wchar_t self[MAX_PATH] = {};
-  GetModuleFileNameW(nullptr, self, MAX_PATH);
-  std::wstring path(self);
-  path.erase(path.find_last_of(L'\\') + 1);
-  return path + L"" FLIRAN_PANEL_EXE;
-}
+std::wstring PanelPath() { return test::ProgramBesideThis(L"" FLIRAN_PANEL_EXE); }
 
 struct WindowInfo {
   HWND window;

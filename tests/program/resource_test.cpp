@@ -13,16 +13,12 @@
 #include <type_traits>
 #include <unordered_set>
 
+#include "tests/toolkit/toolkit_test.h"
+
 namespace fliran {
 namespace {
 
-std::wstring PanelPath() {
-  wchar_t self[MAX_PATH] = {};
-  GetModuleFileNameW(nullptr, self, MAX_PATH);
-  std::wstring path(self);
-  path.erase(path.find_last_of(L'\\') + 1);
-  return path + L"" FLIRAN_PANEL_EXE;
-}
+std::wstring PanelPath() { return test::ProgramBesideThis(L"" FLIRAN_PANEL_EXE); }
 
 struct IconDeleter {
   void operator()(HICON icon) const { DestroyIcon(icon); }

@@ -43,6 +43,14 @@ bool TakeQuitMessage() {
   return PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE) != FALSE;
 }
 
+std::wstring ProgramBesideThis(const std::wstring& fileName) {
+  wchar_t self[MAX_PATH] = {};
+  GetModuleFileNameW(nullptr, self, MAX_PATH);
+  std::wstring path(self);
+  path.erase(path.find_last_of(L'\\') + 1);
+  return path + fileName;
+}
+
 HWND VisibleWindowOf(DWORD processId, const wchar_t* className) {
   struct TSearch {
     DWORD processId;

@@ -50,6 +50,9 @@ inline TControl* HiddenApp(std::string_view caption) {
 // Removes a pending quit message, if any; answers whether there was one.
 bool TakeQuitMessage();
 
+// The full path of a program in this test program's folder (the built panel, for one).
+std::wstring ProgramBesideThis(const std::wstring& fileName);
+
 // The first visible top-level window of the process with the platform class className, or null.
 HWND VisibleWindowOf(DWORD processId, const wchar_t* className);
 
