@@ -81,4 +81,6 @@ fliran_add_test(panel_board_tests
 )
 set(CMAKE_CROSSCOMPILING_EMULATOR "${_fliran_program_saved_emulator}")
 unset(_fliran_program_saved_emulator)
-add_dependencies(panel_board_tests serial_board_sim)
+if(TARGET serial_board_sim)
+  add_dependencies(panel_board_tests serial_board_sim)
+endif()

@@ -16,16 +16,19 @@ target_link_libraries(fliran_serial PUBLIC fliran_core)
 
 # The simulator is a Linux program: it is configured on its own with the host
 # compiler (no toolchain file is passed on), so the cross build can still make it.
-include(ExternalProject)
+# A Windows host has no pseudo-terminals for it: there it is not built.
 set(FLIRAN_BOARD_SIM "${CMAKE_BINARY_DIR}/board_sim/board_sim")
-ExternalProject_Add(serial_board_sim
-  SOURCE_DIR "${CMAKE_CURRENT_LIST_DIR}/../tools/board_sim"
-  BINARY_DIR "${CMAKE_BINARY_DIR}/board_sim"
-  CMAKE_ARGS -DCMAKE_BUILD_TYPE=Release -DBOARD_SIM_TESTS=OFF
-  INSTALL_COMMAND ""
-  BUILD_ALWAYS ON
-  BUILD_BYPRODUCTS "${FLIRAN_BOARD_SIM}"
-)
+if(CMAKE_HOST_UNIX)
+  include(ExternalProject)
+  ExternalProject_Add(serial_board_sim
+    SOURCE_DIR "${CMAKE_CURRENT_LIST_DIR}/../tools/board_sim"
+    BINARY_DIR "${CMAKE_BINARY_DIR}/board_sim"
+    CMAKE_ARGS -DCMAKE_BUILD_TYPE=Release -DBOARD_SIM_TESTS=OFF
+    INSTALL_COMMAND ""
+    BUILD_ALWAYS ON
+    BUILD_BYPRODUCTS "${FLIRAN_BOARD_SIM}"
+  )
+endif()
 
 # Every test case runs through with-boards.sh instead of the plain Wine runner:
 # the emulator of a target is taken from CMAKE_CROSSCOMPILING_EMULATOR when the
@@ -43,7 +46,9 @@ fliran_add_test(serial_tests
 )
 set(CMAKE_CROSSCOMPILING_EMULATOR "${_fliran_serial_saved_emulator}")
 unset(_fliran_serial_saved_emulator)
-add_dependencies(serial_tests serial_board_sim)
+if(TARGET serial_board_sim)
+  add_dependencies(serial_tests serial_board_sim)
+endif()
 
 add_executable(serial_element_bench tools/bench/serial_element_bench.cpp)
 target_link_libraries(serial_element_bench PRIVATE fliran_serial)

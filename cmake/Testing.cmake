@@ -1,10 +1,11 @@
 # Test support: GoogleTest built from Debian's sources, fliran_add_test(), and
 # the tests of the scripts (tests/scripts/, native builds only).
 #
-#   fliran_add_test(<name> <sources...> LIBS <libs...> [TIMEOUT <seconds>])
+#   fliran_add_test(<name> <sources...> LIBS <libs...> [TIMEOUT <seconds>] [PORTABLE])
 #
 # creates the test program <name>, links it with gtest_main, gmock and <libs>
-# and registers every GoogleTest case as its own CTest test. The list of cases
+# and registers every GoogleTest case as its own CTest test (on a Windows host
+# only when PORTABLE: the test needs nothing of the Linux side). The list of cases
 # is read when ctest starts (DISCOVERY_MODE PRE_TEST), so a cross build never
 # has to run Windows programs while building. In a cross build CTest starts
 # the programs through CMAKE_CROSSCOMPILING_EMULATOR (tools/wine-run.sh); all
@@ -19,13 +20,7 @@ include(GoogleTest)
 set(FLIRAN_GTEST_SOURCE_DIR "/usr/src/googletest" CACHE PATH
     "GoogleTest source tree (Debian package googletest)")
 
-if(NOT EXISTS "${FLIRAN_GTEST_SOURCE_DIR}/CMakeLists.txt")
-  message(FATAL_ERROR
-    "GoogleTest sources not found in ${FLIRAN_GTEST_SOURCE_DIR}; "
-    "install them with: apt-get install googletest")
-endif()
-
-if(NOT TARGET gtest)
+if(EXISTS "${FLIRAN_GTEST_SOURCE_DIR}/CMakeLists.txt" AND NOT TARGET gtest)
   # Only matters for MSVC, where gtest would otherwise pick the static CRT.
   set(gtest_force_shared_crt ON CACHE BOOL "" FORCE)
   set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
@@ -42,6 +37,23 @@ if(NOT TARGET gtest)
       target_compile_options(${_fliran_gtest_target} PRIVATE -w)
     endif()
   endforeach()
+elseif(NOT TARGET gtest)
+  # No source tree (an MSYS2 shell on Windows, for instance): an installed GoogleTest.
+  find_package(GTest CONFIG QUIET)
+  if(NOT GTest_FOUND)
+    message(FATAL_ERROR
+      "GoogleTest not found: neither sources in ${FLIRAN_GTEST_SOURCE_DIR} nor an installed "
+      "package. Install it with: apt-get install googletest (Debian), or "
+      "pacman -S mingw-w64-x86_64-gtest (MSYS2 MINGW64).")
+  endif()
+endif()
+
+# On a Windows host only the platform-free tests are registered with CTest: the others talk to
+# the board simulator over a pseudo-terminal or drive the X server with xdotool, which only the
+# Linux side has. Their programs are still built, so their sources keep compiling there.
+set(FLIRAN_WINDOWS_HOST OFF)
+if(WIN32 AND NOT CMAKE_CROSSCOMPILING)
+  set(FLIRAN_WINDOWS_HOST ON)
 endif()
 
 # A cross build whose emulator is our Wine wrapper gets one Wine session per
@@ -65,7 +77,7 @@ if(CMAKE_CROSSCOMPILING AND CMAKE_CROSSCOMPILING_EMULATOR)
 endif()
 
 function(fliran_add_test name)
-  cmake_parse_arguments(PARSE_ARGV 1 arg "" "TIMEOUT" "LIBS")
+  cmake_parse_arguments(PARSE_ARGV 1 arg "PORTABLE" "TIMEOUT" "LIBS")
   if(NOT arg_UNPARSED_ARGUMENTS)
     message(FATAL_ERROR "fliran_add_test(${name}): no sources given")
   endif()
@@ -77,6 +89,10 @@ function(fliran_add_test name)
   endif()
   target_link_libraries(${name} PRIVATE
     GTest::gtest_main GTest::gmock ${arg_LIBS})
+
+  if(FLIRAN_WINDOWS_HOST AND NOT arg_PORTABLE)
+    return()
+  endif()
 
   set(properties "")
   if(arg_TIMEOUT)
@@ -98,7 +114,7 @@ endfunction()
 # Tests of the scripts in tools/ that need no Windows program run in the native
 # build: the serial device preparation of the run script and the Wine runner's
 # rerun rule.
-if(NOT CMAKE_CROSSCOMPILING)
+if(NOT WIN32)
   foreach(_fliran_script_test IN ITEMS
       "SerialLine.PreparedPtyPassesAllByteValues=serial_line_test.sh"
       "WineRun.RerunsOnlyAfterTeardownAbort=wine_rerun_test.sh")

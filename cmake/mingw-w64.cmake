@@ -1,7 +1,22 @@
-# Cross build for 64-bit Windows with MinGW-w64 (Debian's x86_64-w64-mingw32).
-# The -posix compilers give std::thread and friends; "-static" links libgcc,
-# libstdc++ and winpthread into every .exe so it needs no MinGW DLLs at run
-# time. Programs built here are run through tools/wine-run.sh.
+# The mingw preset's toolchain: 64-bit Windows programs built with MinGW-w64, statically linked
+# ("-static" puts libgcc, libstdc++ and winpthread into every .exe, so it needs no MinGW DLLs).
+#
+# On Linux this is a cross build with Debian's x86_64-w64-mingw32 compilers; the -posix ones give
+# std::thread and friends. Programs built here are run through tools/wine-run.sh.
+#
+# On Windows (an MSYS2 MINGW64 or UCRT64 shell) the same preset is a native build with the
+# shell's gcc, g++ and windres, which use POSIX threads already; nothing needs an emulator.
+
+set(CMAKE_EXE_LINKER_FLAGS_INIT "-static")
+set(CMAKE_SHARED_LINKER_FLAGS_INIT "-static")
+set(CMAKE_MODULE_LINKER_FLAGS_INIT "-static")
+
+if(CMAKE_HOST_WIN32)
+  set(CMAKE_C_COMPILER   gcc)
+  set(CMAKE_CXX_COMPILER g++)
+  set(CMAKE_RC_COMPILER  windres)
+  return()
+endif()
 
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
@@ -16,10 +31,6 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
-
-set(CMAKE_EXE_LINKER_FLAGS_INIT "-static")
-set(CMAKE_SHARED_LINKER_FLAGS_INIT "-static")
-set(CMAKE_MODULE_LINKER_FLAGS_INIT "-static")
 
 # CTest (and gtest test discovery) start the .exe files through Wine.
 get_filename_component(_fliran_repo_root "${CMAKE_CURRENT_LIST_DIR}/.." ABSOLUTE)
