@@ -17,23 +17,23 @@ if(CMAKE_HOST_WIN32)
   set(CMAKE_RC_COMPILER  windres)
 else()
 
-set(CMAKE_SYSTEM_NAME Windows)
-set(CMAKE_SYSTEM_PROCESSOR x86_64)
+  set(CMAKE_SYSTEM_NAME Windows)
+  set(CMAKE_SYSTEM_PROCESSOR x86_64)
 
-set(FLIRAN_MINGW_TRIPLE x86_64-w64-mingw32)
-set(CMAKE_C_COMPILER   ${FLIRAN_MINGW_TRIPLE}-gcc-posix)
-set(CMAKE_CXX_COMPILER ${FLIRAN_MINGW_TRIPLE}-g++-posix)
-set(CMAKE_RC_COMPILER  ${FLIRAN_MINGW_TRIPLE}-windres)
+  set(FLIRAN_MINGW_TRIPLE x86_64-w64-mingw32)
+  set(CMAKE_C_COMPILER   ${FLIRAN_MINGW_TRIPLE}-gcc-posix)
+  set(CMAKE_CXX_COMPILER ${FLIRAN_MINGW_TRIPLE}-g++-posix)
+  set(CMAKE_RC_COMPILER  ${FLIRAN_MINGW_TRIPLE}-windres)
 
-set(CMAKE_FIND_ROOT_PATH /usr/${FLIRAN_MINGW_TRIPLE})
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
+  set(CMAKE_FIND_ROOT_PATH /usr/${FLIRAN_MINGW_TRIPLE})
+  set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+  set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+  set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+  set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 
-# CTest (and gtest test discovery) start the .exe files through Wine.
-get_filename_component(_fliran_repo_root "${CMAKE_CURRENT_LIST_DIR}/.." ABSOLUTE)
-set(CMAKE_CROSSCOMPILING_EMULATOR "${_fliran_repo_root}/tools/wine-run.sh")
-unset(_fliran_repo_root)
+  # CTest (and gtest test discovery) start the .exe files through Wine.
+  get_filename_component(_fliran_repo_root "${CMAKE_CURRENT_LIST_DIR}/.." ABSOLUTE)
+  set(CMAKE_CROSSCOMPILING_EMULATOR "${_fliran_repo_root}/tools/wine-run.sh")
+  unset(_fliran_repo_root)
 
 endif()
