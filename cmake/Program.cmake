@@ -5,9 +5,10 @@ add_library(fliran_program STATIC
   runtime/info_box_win32.cpp
   runtime/message_loop_win32.cpp
   runtime/modules_win32.cpp
+  runtime/trace_socket_win32.cpp
   visual/hint_manager.cpp
 )
-target_link_libraries(fliran_program PUBLIC fliran_toolkit fliran_core comctl32 user32 gdi32)
+target_link_libraries(fliran_program PUBLIC fliran_toolkit fliran_core comctl32 user32 gdi32 ws2_32)
 
 # The panel's scheme: its elements, settings and links.
 add_library(fliran_scheme STATIC scheme/panel.cpp)
@@ -82,3 +83,10 @@ fliran_add_test(panel_board_tests
 set(CMAKE_CROSSCOMPILING_EMULATOR "${_fliran_program_saved_emulator}")
 unset(_fliran_program_saved_emulator)
 add_dependencies(panel_board_tests serial_board_sim)
+
+# The trace channel's socket against UDP listeners on 127.0.0.1; each case in its own process,
+# so each sees the first element of its process open the socket.
+fliran_add_test(trace_socket_tests
+  tests/program/trace_socket_test.cpp
+  LIBS fliran_program
+)
