@@ -90,3 +90,19 @@ fliran_add_test(trace_socket_tests
   tests/program/trace_socket_test.cpp
   LIBS fliran_program
 )
+
+# The built panel traced by the built trace debugger, with the board simulators.
+set(_fliran_program_saved_emulator "${CMAKE_CROSSCOMPILING_EMULATOR}")
+set(CMAKE_CROSSCOMPILING_EMULATOR
+    "${CMAKE_CURRENT_LIST_DIR}/../tests/serial/with-boards.sh;--board-sim;${FLIRAN_BOARD_SIM}")
+fliran_add_test(panel_trace_tests
+  tests/scheme/panel_trace_test.cpp
+  tests/toolkit/toolkit_test.cpp
+  tests/toolkit/x_input.cpp
+  LIBS fliran_toolkit comctl32
+  TIMEOUT 240
+)
+set(CMAKE_CROSSCOMPILING_EMULATOR "${_fliran_program_saved_emulator}")
+unset(_fliran_program_saved_emulator)
+target_compile_definitions(panel_trace_tests PRIVATE FLIRAN_PANEL_EXE="$<TARGET_FILE_NAME:fliran-panel>")
+add_dependencies(panel_trace_tests fliran-panel trace_debugger serial_board_sim)
