@@ -203,6 +203,7 @@ int main(int argc, char** argv) {
   if (havePanel) {
     listener.Command(panel, TraceCommandStop, kTraceAnyLink);
     std::printf("tracing stopped\n");
+    std::fflush(stdout);
   }
   if (hops > 1) {
     const double seconds = std::chrono::duration<double>(last - first).count();
