@@ -21,10 +21,12 @@ namespace {
 
 using testing::Board;
 
-// A program of the build started with its output in a file; stopped when this goes.
+// A program of the build started with its output in a file; stopped, and the file removed, when
+// this goes.
 class Process {
  public:
-  Process(const std::wstring& program, const std::wstring& arguments, const std::wstring& output = {}) {
+  Process(const std::wstring& program, const std::wstring& arguments, const std::wstring& output = {})
+      : output_(output) {
     std::wstring commandLine = L"\"" + test::ProgramBesideThis(program) + L"\" " + arguments;
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
@@ -47,7 +49,10 @@ class Process {
       CloseHandle(process_.hThread);
       CloseHandle(process_.hProcess);
     }
-    if (out_ != INVALID_HANDLE_VALUE) CloseHandle(out_);
+    if (out_ != INVALID_HANDLE_VALUE) {
+      CloseHandle(out_);
+      DeleteFileW(output_.c_str());
+    }
   }
   Process(const Process&) = delete;
   Process& operator=(const Process&) = delete;
@@ -57,6 +62,7 @@ class Process {
   bool Ended(DWORD ms) const { return WaitForSingleObject(process_.hProcess, ms) == WAIT_OBJECT_0; }
 
  private:
+  std::wstring output_;
   PROCESS_INFORMATION process_{};
   HANDLE out_ = INVALID_HANDLE_VALUE;
   bool started_ = false;
