@@ -112,27 +112,6 @@ TEST(TraceDatagrams, ReportBytesAndLengthFollowTheTag) {
   EXPECT_EQ(EncodeAcknowledge(0x01530E10), (std::array<std::uint8_t, 8>{4, 0, 0, 0, 0x10, 0x0E, 0x53, 0x01}));
 }
 
-TEST_F(TraceChannel, EachHopIsReportedThenWaitsForItsContinueThenAcknowledged) {
-  Recorder sink;
-  Continue();
-  FireInt(sink.Link(0, 7), 42);
-  ASSERT_EQ(sink.values.size(), 1u);
-  ASSERT_EQ(transport.sent.size(), 2u);
-  EXPECT_EQ(transport.sent[0], (Bytes{3, 0, 0, 0, 7, 0, 0, 0, 2, 0, 0, 0, 1, 0, 0, 0, 42, 0, 0, 0}));
-  EXPECT_EQ(transport.sent[1], (Bytes{4, 0, 0, 0, 7, 0, 0, 0}));
-
-  // A pull: reported before (the empty value) and after (the value read).
-  ValueSource source;
-  source.value = StrValue("95");
-  TData input;
-  Continue();
-  Continue(9);
-  EXPECT_EQ(ReadString(&input, source.Link(0, 9), ""), "95");
-  ASSERT_EQ(transport.sent.size(), 6u);
-  EXPECT_EQ(transport.sent[2], Header(9, 4, 0));
-  EXPECT_EQ(transport.sent[4], Joined(Header(9, 3, 2), "95"));
-}
-
 TEST_F(TraceChannel, OnlyAContinueForThisLinkOrAnyLinkReleasesTheHop) {
   const std::optional<TTraceCommand> nothing;
   struct Row {
