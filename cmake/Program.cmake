@@ -5,9 +5,10 @@ add_library(fliran_program STATIC
   runtime/info_box_win32.cpp
   runtime/message_loop_win32.cpp
   runtime/modules_win32.cpp
+  runtime/trace_socket_win32.cpp
   visual/hint_manager.cpp
 )
-target_link_libraries(fliran_program PUBLIC fliran_toolkit fliran_core comctl32 user32 gdi32)
+target_link_libraries(fliran_program PUBLIC fliran_toolkit fliran_core comctl32 user32 gdi32 ws2_32)
 
 # The panel's scheme: its elements, settings and links.
 add_library(fliran_scheme STATIC scheme/panel.cpp)
@@ -83,4 +84,30 @@ set(CMAKE_CROSSCOMPILING_EMULATOR "${_fliran_program_saved_emulator}")
 unset(_fliran_program_saved_emulator)
 if(TARGET serial_board_sim)
   add_dependencies(panel_board_tests serial_board_sim)
+endif()
+
+# The trace channel's socket against UDP listeners on 127.0.0.1; each case in its own process,
+# so each sees the first element of its process open the socket.
+fliran_add_test(trace_socket_tests
+  tests/program/trace_socket_test.cpp
+  LIBS fliran_program
+)
+
+# The built panel traced by the built trace debugger, with the board simulators.
+set(_fliran_program_saved_emulator "${CMAKE_CROSSCOMPILING_EMULATOR}")
+set(CMAKE_CROSSCOMPILING_EMULATOR
+    "${CMAKE_CURRENT_LIST_DIR}/../tests/serial/with-boards.sh;--board-sim;${FLIRAN_BOARD_SIM}")
+fliran_add_test(panel_trace_tests
+  tests/scheme/panel_trace_test.cpp
+  tests/toolkit/toolkit_test.cpp
+  tests/toolkit/x_input.cpp
+  LIBS fliran_toolkit comctl32
+  TIMEOUT 240
+)
+set(CMAKE_CROSSCOMPILING_EMULATOR "${_fliran_program_saved_emulator}")
+unset(_fliran_program_saved_emulator)
+target_compile_definitions(panel_trace_tests PRIVATE FLIRAN_PANEL_EXE="$<TARGET_FILE_NAME:fliran-panel>")
+add_dependencies(panel_trace_tests fliran-panel trace_debugger)
+if(TARGET serial_board_sim)
+  add_dependencies(panel_trace_tests serial_board_sim)
 endif()

@@ -78,16 +78,29 @@ extern TDispatchHooks DispatchHooks;
 
 // The trace channel's report of one hop: kind 2 before an input is called, 4 before and 3 after
 // a value method. Null while the channel is off. EnableDispatch installs the reporting forms of
-// the hooks only when it is set, so with the channel off a hop pays nothing for it; whoever
-// switches the channel on while dispatch runs calls EnableDispatch again.
+// the hooks only when it is set, so with the channel off a hop pays nothing for it. The reporting
+// forms test it before every report, so a report that turns the channel off (the debugger's stop
+// arrives in the middle of a hop) is the last one, even from a dispatcher already running.
 using TTraceReport = void (*)(std::uint8_t kind, const TKvorn_Event& e, const TData& d);
 extern TTraceReport TraceReport;
 
 inline void SetDispatchHooks(const TDispatchHooks& hooks) { DispatchHooks = hooks; }
 inline void EnableDispatch() { SetDispatchHooks(TraceReport != nullptr ? kTracingHooks : kDispatchHooks); }
 inline void DisableDispatch() { SetDispatchHooks(kIdleHooks); }
+inline bool DispatchOn() { return DispatchHooks.Fire != &IdleFire; }
+
+// Installs report (null: none) and, while dispatch is on, the dispatchers that go with it.
+inline void SetTraceReport(TTraceReport report) {
+  TraceReport = report;
+  if (DispatchOn()) EnableDispatch();
+}
 
 namespace detail {
+
+// A report from the reporting dispatchers: none once the channel has been turned off.
+inline void Report(std::uint8_t kind, const TKvorn_Event& e, const TData& d) {
+  if (TraceReport != nullptr) TraceReport(kind, e, d);
+}
 
 // The forward loop: while the last target has marked the value with the forward bit, clear the
 // bit and call the link it names, in this loop rather than nested.
@@ -100,7 +113,7 @@ void RunForwards(TData* d);
 template <bool Traced>
 inline void RunEvent(const TKvorn_Event* e, TData* d) {
   if (e->Code == nullptr) [[unlikely]] return;
-  if constexpr (Traced) TraceReport(2, *e, *d);
+  if constexpr (Traced) Report(2, *e, *d);
   e->Code(e->Object, d, e->Index);
   if ((d->Tag & ForwardBit) != 0) [[unlikely]] RunForwards<Traced>(d);
 }
@@ -111,7 +124,7 @@ void RunForwards(TData* d) {
     d->Tag = static_cast<std::uint8_t>(d->Tag - ForwardBit);
     const TKvorn_Event* e = d->ForwardTo;
     if (e == nullptr || e->Code == nullptr) return;
-    if constexpr (Traced) TraceReport(2, *e, *d);
+    if constexpr (Traced) Report(2, *e, *d);
     e->Code(e->Object, d, e->Index);
   }
 }
@@ -119,9 +132,9 @@ void RunForwards(TData* d) {
 template <bool Traced>
 inline void RunRead(const TKvorn_Event* e, TData* d) {
   if (e->Code == nullptr) return;
-  if constexpr (Traced) TraceReport(4, *e, *d);
+  if constexpr (Traced) Report(4, *e, *d);
   e->Code(e->Object, d, e->Index);
-  if constexpr (Traced) TraceReport(3, *e, *d);
+  if constexpr (Traced) Report(3, *e, *d);
 }
 
 }  // namespace detail

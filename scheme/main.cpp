@@ -1,9 +1,10 @@
-// Program entry: module initialisations, the /ih switch, the panel, the message loop, teardown.
+// Program entry: the trace switch, module initialisations, the /ih switch, the panel, the message loop, teardown.
 #include "runtime/app.h"
 #include "runtime/command_line.h"
 #include "runtime/info_box.h"
 #include "runtime/message_loop.h"
 #include "runtime/modules.h"
+#include "runtime/trace_socket.h"
 #include "scheme/panel.h"
 #include "toolkit/win.h"
 
@@ -11,6 +12,7 @@
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   using namespace fliran;
+  ApplyTraceSwitch();  // before the hint manager, the first element, is made
   TProgramModules modules;
   if (CommandLineArg(1) == "/ih") {
     ShowInfoBox();
