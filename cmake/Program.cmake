@@ -68,17 +68,20 @@ fliran_add_test(panel_tests
   TIMEOUT 120
 )
 
-# The panel against the board simulators: run through with-boards.sh as the serial tests are.
+# The panel against the board simulators: run through with-boards.sh as the serial tests are. The
+# end-to-end tests run the built panel in a process of their own and use it with real X input.
 set(_fliran_program_saved_emulator "${CMAKE_CROSSCOMPILING_EMULATOR}")
 set(CMAKE_CROSSCOMPILING_EMULATOR
     "${CMAKE_CURRENT_LIST_DIR}/../tests/serial/with-boards.sh;--board-sim;${FLIRAN_BOARD_SIM}")
 fliran_add_test(panel_board_tests
   tests/scheme/panel_board_test.cpp
+  tests/scheme/panel_e2e_test.cpp
   tests/toolkit/toolkit_test.cpp
   tests/toolkit/x_input.cpp
   LIBS fliran_scheme
-  TIMEOUT 60
+  TIMEOUT 120
 )
 set(CMAKE_CROSSCOMPILING_EMULATOR "${_fliran_program_saved_emulator}")
 unset(_fliran_program_saved_emulator)
-add_dependencies(panel_board_tests serial_board_sim)
+target_compile_definitions(panel_board_tests PRIVATE FLIRAN_PANEL_EXE="$<TARGET_FILE_NAME:fliran-panel>")
+add_dependencies(panel_board_tests serial_board_sim fliran-panel)
