@@ -94,6 +94,7 @@ class TPanelUser {
   }
 
   // A point of a control (x, y in its window) on the screen, as xdotool's "mousemove" takes it.
+  // (Not "mousemove --sync": it waits for a move, which never comes when the pointer is there.)
   std::string At(HWND window, int x, int y) const {
     RECT r{};
     GetWindowRect(window, &r);
@@ -103,15 +104,16 @@ class TPanelUser {
 
   // Real input: a click at x, y of a control (its middle by default), then keys to the focus.
   bool Click(const TPlace& place, int x, int y, const std::string& keys = "") {
-    return test::RunXdotool("mousemove --sync " + At(place, x, y) + "click 1" +
+    return test::RunXdotool("mousemove " + At(place, x, y) + "click 1" +
                             (keys.empty() ? "" : " sleep 0.1 key --delay 60 " + keys)) == 0;
   }
   bool Click(const TPlace& place) { return Click(place, place.Width / 2, place.Height / 2); }
+  static bool Keys(const std::string& keys) { return test::RunXdotool("key --delay 60 " + keys) == 0; }
   // The left button pressed at from, moved in steps of step pixels to to, released there.
   bool Drag(const TPlace& place, POINT from, POINT to, int steps) {
-    std::string moves = "mousemove --sync " + At(place, from.x, from.y) + "mousedown 1 ";
+    std::string moves = "mousemove " + At(place, from.x, from.y) + "mousedown 1 ";
     for (int i = 1; i <= steps; ++i) {
-      moves += "sleep 0.05 mousemove --sync " +
+      moves += "sleep 0.05 mousemove " +
                At(place, from.x + (to.x - from.x) * i / steps, from.y + (to.y - from.y) * i / steps);
     }
     return test::RunXdotool(moves + "mouseup 1") == 0;
@@ -137,10 +139,10 @@ class TPanelUser {
         RECT frame{};
         GetWindowRect(list, &frame);
         const int y = origin.y - frame.top + (line - top) * itemHeight + itemHeight / 2;
-        return test::RunXdotool("mousemove --sync " + At(list, client.right / 2, y) + "click 1") == 0 &&
+        return test::RunXdotool("mousemove " + At(list, client.right / 2, y) + "click 1") == 0 &&
                test::PumpUntil([&] { return IsWindowVisible(list) == FALSE; });
       }
-      test::RunXdotool("mousemove --sync " + At(list, client.right / 2, client.bottom / 2) +
+      test::RunXdotool("mousemove " + At(list, client.right / 2, client.bottom / 2) +
                        (line < top ? "click 4" : "click 5"));
     }
     return false;
@@ -215,6 +217,193 @@ TEST(PanelInUse, FirstLookPickComThreeGlowAndCloseWithAltF4) {
   EXPECT_EQ(panel.CloseWithKeys(), 0);
   EXPECT_TRUE(board.WaitEvent("closed"));
   EXPECT_EQ(board.Received(), "\x36\x30\x30\x0A") << "nothing but the glow line, nothing on closing";
+}
+
+// One user action and the line the board receives for it (null: the slider's position read back
+// after it). A click on a slider's track beside the thumb moves it by a page.
+struct TProtocolRow {
+  const char* Action;
+  bool (*Act)(TPanelUser& panel);
+  const TPlace* Slider;
+  const char* Line;
+};
+const TProtocolRow kProtocol[] = {
+    {"eyes: click right of the thumb", [](TPanelUser& p) { return p.Click(kSliderEyes, 170, 10); }, &kSliderEyes, nullptr},
+    {"neck: click left of the thumb", [](TPanelUser& p) { return p.Click(kSliderNeck, 10, 10); }, &kSliderNeck, nullptr},
+    {"mouth: click below the thumb", [](TPanelUser& p) { return p.Click(kSliderMouth, 17, 78); }, &kSliderMouth, nullptr},
+    {"glow", [](TPanelUser& p) { return p.Click(kGlow); }, nullptr, "600"},
+    {"store", [](TPanelUser& p) { return p.Click(kStore); }, nullptr, "601"},
+    {"forget", [](TPanelUser& p) { return p.Click(kForget); }, nullptr, "602"},
+    {"replay", [](TPanelUser& p) { return p.Click(kReplay); }, nullptr, "603"},
+};
+
+TEST(PanelInUse, EveryActionReachesTheBoardAsItsLine) {
+  FLIRAN_REQUIRE_BOARDS();
+  const Board board(3);
+  TPanelUser panel;
+  ASSERT_NE(panel.Form(), nullptr);
+  ASSERT_TRUE(panel.Pick(3));
+  ASSERT_TRUE(board.WaitEvent("opened"));
+
+  std::string written;
+  for (const TProtocolRow& row : kProtocol) {
+    SCOPED_TRACE(row.Action);
+    ASSERT_TRUE(row.Act(panel));
+    ASSERT_TRUE(testing::WaitUntil([&] {
+      const std::string received = board.Received();
+      return received.size() > written.size() && received.ends_with("\n");
+    }));
+    written += (row.Line != nullptr ? std::string(row.Line) : std::to_string(panel.Position(*row.Slider))) + "\n";
+    EXPECT_EQ(board.Received(), written);
+  }
+  EXPECT_NE(written.substr(0, 4), "90\n") << "the page click moved the eyes";
+  // Forget recentred the sliders without writing their positions; replay showed the answer.
+  EXPECT_EQ(panel.Position(kSliderEyes), 90);
+  EXPECT_EQ(panel.Position(kSliderNeck), 270);
+  EXPECT_EQ(panel.Position(kSliderMouth), 450);
+  EXPECT_TRUE(panel.Shows(kMemo, "played 1 frame\r\n"));
+
+  // A drag of the neck's thumb: one line per position the slider reports, each in its range, in
+  // the drag's direction, the last one where the thumb stays.
+  ASSERT_TRUE(panel.Drag(kSliderNeck, {90, 10}, {150, 10}, 6));
+  ASSERT_TRUE(testing::WaitUntil([&] { return board.Received().size() > written.size(); }));
+  test::PumpFor(300);
+  const std::vector<std::string> drag = Lines(board.Received().substr(written.size()));
+  const int final = panel.Position(kSliderNeck);
+  EXPECT_GT(final, 280);
+  ASSERT_GE(drag.size(), 2u);
+  EXPECT_LE(drag.size(), 7u) << "six moves and the release";
+  int previous = 270;
+  for (const std::string& line : drag) {
+    const int position = std::stoi(line);
+    EXPECT_EQ(line, std::to_string(position));
+    EXPECT_GE(position, previous);
+    EXPECT_LE(position, 360);
+    previous = position;
+  }
+  EXPECT_EQ(drag.back(), std::to_string(final));
+  written = board.Received();
+
+  // Replay again: the answer lands on a line of its own.
+  ASSERT_TRUE(panel.Click(kReplay));
+  ASSERT_TRUE(board.WaitReceived(written.size() + 4));
+  EXPECT_TRUE(panel.Shows(kMemo, "played 1 frame\r\nplayed 0 frames\r\n"));
+  EXPECT_EQ(board.Sent(), "played 1 frame\r\nplayed 0 frames\r\n");
+
+  // Store 101 times after a replay: 1 ... 100, then 0.
+  for (int press = 1; press <= 101; ++press) {
+    ASSERT_TRUE(press == 1 ? panel.Click(kStore) : test::RunXdotool("click 1") == 0);
+    ASSERT_TRUE(panel.Shows(kFrames, std::to_string(press % 101))) << "press " << press;
+  }
+  written += "603\n" + std::string(101 * 4, ' ');
+  for (std::size_t i = written.size() - 101 * 4; i < written.size(); i += 4) written.replace(i, 4, "601\n");
+
+  // Forget: "602" once, the memo empty, the sliders back in the middle.
+  ASSERT_TRUE(panel.Click(kForget));
+  written += "602\n";
+  ASSERT_TRUE(board.WaitReceived(written.size()));
+  EXPECT_TRUE(panel.Shows(kMemo, ""));
+  EXPECT_EQ(panel.Position(kSliderNeck), 270);
+
+  // "ПОРТ НЕ ОПРЕДЕЛЁН" disconnects: glow then reaches nobody, nor does closing.
+  ASSERT_TRUE(panel.Pick(0));
+  ASSERT_TRUE(board.WaitEvent("closed"));
+  ASSERT_TRUE(panel.Click(kGlow));
+  EXPECT_EQ(panel.CloseWithKeys(), 0);
+  EXPECT_EQ(board.Received(), written);
+  EXPECT_EQ(board.Events(), (std::vector<std::string>{"opened", "closed"}));
+}
+
+// With no port picked nothing reaches any board, yet the frame count counts and forget recentres
+// the sliders and empties the memo (here holding what the user typed into it).
+TEST(PanelInUse, WithoutAPortNothingIsWrittenButTheButtonsWork) {
+  FLIRAN_REQUIRE_BOARDS();
+  std::vector<Board> boards;
+  for (const int com : {3, 4, 5, 6, 7, 8, 9, 12}) boards.emplace_back(com);
+  TPanelUser panel;
+  ASSERT_NE(panel.Form(), nullptr);
+
+  ASSERT_TRUE(panel.Click(kSliderEyes, 170, 10));
+  ASSERT_TRUE(panel.Drag(kSliderNeck, {90, 10}, {30, 10}, 3));
+  ASSERT_TRUE(panel.Click(kGlow));
+  for (int press = 1; press <= 3; ++press) {
+    ASSERT_TRUE(panel.Click(kStore));
+    EXPECT_TRUE(panel.Shows(kFrames, std::to_string(press)));
+  }
+  ASSERT_TRUE(panel.Click(kReplay));
+  ASSERT_TRUE(panel.Click(kMemo, 20, 20, "h i"));
+  EXPECT_TRUE(panel.Shows(kMemo, "hi"));
+  EXPECT_EQ(panel.Text(kFrames), "3") << "replay resets the count without showing it";
+  ASSERT_TRUE(panel.Click(kStore));
+  EXPECT_TRUE(panel.Shows(kFrames, "1"));
+  EXPECT_NE(panel.Position(kSliderEyes), 90);
+  EXPECT_LT(panel.Position(kSliderNeck), 270);
+
+  ASSERT_TRUE(panel.Click(kForget));
+  EXPECT_TRUE(panel.Shows(kMemo, ""));
+  EXPECT_EQ(panel.Position(kSliderEyes), 90);
+  EXPECT_EQ(panel.Position(kSliderNeck), 270);
+  EXPECT_EQ(panel.Position(kSliderMouth), 450);
+  EXPECT_EQ(panel.Text(kFrames), "1");
+
+  EXPECT_EQ(panel.CloseWithCloseBox(), 0);
+  for (const Board& board : boards) {
+    EXPECT_EQ(board.Events(), std::vector<std::string>{}) << board.LogPath();
+    EXPECT_EQ(board.Received(), "") << board.LogPath();
+  }
+}
+
+// What the board answers reaches the memo: a long answer 100 bytes a replay with nothing lost,
+// until forget purges the rest; a board that never answers holds the click for about the read's
+// time-out and adds nothing. The port lines open their port by index: "CJM 8" opens port 8.
+TEST(PanelInUse, RepliesReachTheMemoAndPortsOpenByLine) {
+  FLIRAN_REQUIRE_BOARDS();
+  const Board flooding(7);
+  const Board silent(9);
+  const Board eight(8);
+  TPanelUser panel;
+  ASSERT_NE(panel.Form(), nullptr);
+
+  // COM7 answers 603 with its 17-byte reply and 300 bytes more.
+  ASSERT_TRUE(panel.Pick(7));
+  ASSERT_TRUE(flooding.WaitEvent("opened"));
+  std::vector<std::string> pieces;
+  for (int replay = 1; replay <= 2; ++replay) {
+    ASSERT_TRUE(panel.Click(kReplay));
+    ASSERT_TRUE(flooding.WaitReceived(4 * replay));
+    pieces.push_back(flooding.Sent().substr(pieces.size() * 100, 100));
+    EXPECT_EQ(panel.Text(kMemo), MemoOf(pieces)) << "replay " << replay;
+  }
+  EXPECT_EQ(flooding.Sent().size(), 2 * 317u);
+  ASSERT_TRUE(panel.Click(kForget));
+  EXPECT_TRUE(panel.Shows(kMemo, ""));
+  ASSERT_TRUE(panel.Click(kReplay));
+  ASSERT_TRUE(flooding.WaitReceived(16));
+  EXPECT_EQ(panel.Text(kMemo), flooding.Sent().substr(2 * 317, 100)) << "what was left before forget is gone";
+  EXPECT_EQ(flooding.Received(), "603\n603\n602\n603\n");
+
+  // COM9 never answers: the click waits for the read's time-out (1010 ms), the memo stays.
+  ASSERT_TRUE(panel.Pick(9));
+  ASSERT_TRUE(flooding.WaitEvent("closed"));
+  ASSERT_TRUE(silent.WaitEvent("opened"));
+  const std::string memo = panel.Text(kMemo);
+  const auto start = Clock::now();
+  ASSERT_TRUE(panel.Click(kReplay));
+  ASSERT_TRUE(silent.WaitReceived(4));
+  EXPECT_EQ(panel.Text(kMemo), MemoOf({memo, ""})) << "answered once the read is over: at most a line break";
+  const auto took = Clock::now() - start;
+  EXPECT_GE(took, std::chrono::milliseconds(900));
+  EXPECT_LE(took, std::chrono::seconds(5));
+
+  ASSERT_TRUE(panel.Pick(8));
+  EXPECT_EQ(panel.Text(kPorts), "CJM 8");
+  ASSERT_TRUE(eight.WaitEvent("opened"));
+  EXPECT_TRUE(silent.WaitEvent("closed"));
+
+  EXPECT_EQ(panel.CloseWithKeys(), 0);
+  EXPECT_TRUE(eight.WaitEvent("closed"));
+  EXPECT_EQ(eight.Received(), "");
+  EXPECT_EQ(silent.Received(), "603\n");
 }
 
 }  // namespace
