@@ -219,22 +219,23 @@ TEST(PanelInUse, FirstLookPickComThreeGlowAndCloseWithAltF4) {
   EXPECT_EQ(board.Received(), "\x36\x30\x30\x0A") << "nothing but the glow line, nothing on closing";
 }
 
-// One user action and the line the board receives for it (null: the slider's position read back
-// after it). A click on a slider's track beside the thumb moves it by a page.
+// A click at x, y of a control and the line the board receives for it (null: the slider's
+// position read back). A click on a slider's track beside the thumb moves the thumb by a page.
 struct TProtocolRow {
   const char* Action;
-  bool (*Act)(TPanelUser& panel);
-  const TPlace* Slider;
+  const TPlace* Control;
+  int X;
+  int Y;
   const char* Line;
 };
-const TProtocolRow kProtocol[] = {
-    {"eyes: click right of the thumb", [](TPanelUser& p) { return p.Click(kSliderEyes, 170, 10); }, &kSliderEyes, nullptr},
-    {"neck: click left of the thumb", [](TPanelUser& p) { return p.Click(kSliderNeck, 10, 10); }, &kSliderNeck, nullptr},
-    {"mouth: click below the thumb", [](TPanelUser& p) { return p.Click(kSliderMouth, 17, 78); }, &kSliderMouth, nullptr},
-    {"glow", [](TPanelUser& p) { return p.Click(kGlow); }, nullptr, "600"},
-    {"store", [](TPanelUser& p) { return p.Click(kStore); }, nullptr, "601"},
-    {"forget", [](TPanelUser& p) { return p.Click(kForget); }, nullptr, "602"},
-    {"replay", [](TPanelUser& p) { return p.Click(kReplay); }, nullptr, "603"},
+constexpr TProtocolRow kProtocol[] = {
+    {"eyes: click right of the thumb", &kSliderEyes, 170, 10, nullptr},
+    {"neck: click left of the thumb", &kSliderNeck, 10, 10, nullptr},
+    {"mouth: click below the thumb", &kSliderMouth, 17, 78, nullptr},
+    {"glow", &kGlow, 50, 20, "600"},
+    {"store", &kStore, 60, 25, "601"},
+    {"forget", &kForget, 60, 25, "602"},
+    {"replay", &kReplay, 60, 15, "603"},
 };
 
 TEST(PanelInUse, EveryActionReachesTheBoardAsItsLine) {
@@ -248,12 +249,12 @@ TEST(PanelInUse, EveryActionReachesTheBoardAsItsLine) {
   std::string written;
   for (const TProtocolRow& row : kProtocol) {
     SCOPED_TRACE(row.Action);
-    ASSERT_TRUE(row.Act(panel));
+    ASSERT_TRUE(panel.Click(*row.Control, row.X, row.Y));
     ASSERT_TRUE(testing::WaitUntil([&] {
       const std::string received = board.Received();
       return received.size() > written.size() && received.ends_with("\n");
     }));
-    written += (row.Line != nullptr ? std::string(row.Line) : std::to_string(panel.Position(*row.Slider))) + "\n";
+    written += (row.Line != nullptr ? std::string(row.Line) : std::to_string(panel.Position(*row.Control))) + "\n";
     EXPECT_EQ(board.Received(), written);
   }
   EXPECT_NE(Lines(written).front(), "90") << "the page click moved the eyes";
