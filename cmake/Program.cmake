@@ -25,6 +25,12 @@ set_source_files_properties(resources/fliran.rc PROPERTIES
   INCLUDE_DIRECTORIES "${CMAKE_CURRENT_SOURCE_DIR}/resources"
   OBJECT_DEPENDS "${CMAKE_CURRENT_SOURCE_DIR}/resources/zord.ico;${CMAKE_CURRENT_SOURCE_DIR}/resources/bird.bmp")
 
+# A test program that starts the built panel finds it beside itself under this name.
+function(fliran_uses_built_panel target)
+  target_compile_definitions(${target} PRIVATE FLIRAN_PANEL_EXE="$<TARGET_FILE_NAME:fliran-panel>")
+  add_dependencies(${target} fliran-panel)
+endfunction()
+
 fliran_add_test(program_tests
   tests/program/hint_manager_test.cpp
   tests/program/ini_file_test.cpp
@@ -43,8 +49,7 @@ fliran_add_test(entry_tests
   tests/toolkit/toolkit_test.cpp
   LIBS fliran_toolkit
 )
-target_compile_definitions(entry_tests PRIVATE FLIRAN_PANEL_EXE="$<TARGET_FILE_NAME:fliran-panel>")
-add_dependencies(entry_tests fliran-panel)
+fliran_uses_built_panel(entry_tests)
 add_dependencies(program_tests fliran-panel)
 
 # Start-up benchmark helpers (tools/startup-bench.sh).
@@ -69,22 +74,17 @@ fliran_add_test(panel_tests
   TIMEOUT 120
 )
 
-# The panel against the board simulators: run through with-boards.sh as the serial tests are.
-set(_fliran_program_saved_emulator "${CMAKE_CROSSCOMPILING_EMULATOR}")
-set(CMAKE_CROSSCOMPILING_EMULATOR
-    "${CMAKE_CURRENT_LIST_DIR}/../tests/serial/with-boards.sh;--board-sim;${FLIRAN_BOARD_SIM}")
-fliran_add_test(panel_board_tests
+# The panel against the board simulators. The end-to-end tests run the built panel in a process of
+# their own and use it with real X input.
+fliran_add_board_test(panel_board_tests
   tests/scheme/panel_board_test.cpp
+  tests/scheme/panel_e2e_test.cpp
   tests/toolkit/toolkit_test.cpp
   tests/toolkit/x_input.cpp
   LIBS fliran_scheme
-  TIMEOUT 60
+  TIMEOUT 120
 )
-set(CMAKE_CROSSCOMPILING_EMULATOR "${_fliran_program_saved_emulator}")
-unset(_fliran_program_saved_emulator)
-if(TARGET serial_board_sim)
-  add_dependencies(panel_board_tests serial_board_sim)
-endif()
+fliran_uses_built_panel(panel_board_tests)
 
 # The trace channel's socket against UDP listeners on 127.0.0.1; each case in its own process,
 # so each sees the first element of its process open the socket.
@@ -94,20 +94,12 @@ fliran_add_test(trace_socket_tests
 )
 
 # The built panel traced by the built trace debugger, with the board simulators.
-set(_fliran_program_saved_emulator "${CMAKE_CROSSCOMPILING_EMULATOR}")
-set(CMAKE_CROSSCOMPILING_EMULATOR
-    "${CMAKE_CURRENT_LIST_DIR}/../tests/serial/with-boards.sh;--board-sim;${FLIRAN_BOARD_SIM}")
-fliran_add_test(panel_trace_tests
+fliran_add_board_test(panel_trace_tests
   tests/scheme/panel_trace_test.cpp
   tests/toolkit/toolkit_test.cpp
   tests/toolkit/x_input.cpp
   LIBS fliran_toolkit comctl32
   TIMEOUT 240
 )
-set(CMAKE_CROSSCOMPILING_EMULATOR "${_fliran_program_saved_emulator}")
-unset(_fliran_program_saved_emulator)
-target_compile_definitions(panel_trace_tests PRIVATE FLIRAN_PANEL_EXE="$<TARGET_FILE_NAME:fliran-panel>")
-add_dependencies(panel_trace_tests fliran-panel trace_debugger)
-if(TARGET serial_board_sim)
-  add_dependencies(panel_trace_tests serial_board_sim)
-endif()
+fliran_uses_built_panel(panel_trace_tests)
+add_dependencies(panel_trace_tests trace_debugger)

@@ -30,13 +30,20 @@ if(CMAKE_HOST_UNIX)
   )
 endif()
 
-# Every test case runs through with-boards.sh instead of the plain Wine runner:
-# the emulator of a target is taken from CMAKE_CROSSCOMPILING_EMULATOR when the
-# target is made, and gtest_discover_tests uses it for listing and running.
-set(_fliran_serial_saved_emulator "${CMAKE_CROSSCOMPILING_EMULATOR}")
-set(CMAKE_CROSSCOMPILING_EMULATOR
-    "${CMAKE_CURRENT_LIST_DIR}/../tests/serial/with-boards.sh;--board-sim;${FLIRAN_BOARD_SIM}")
-fliran_add_test(serial_tests
+# fliran_add_board_test(<name> ...) is fliran_add_test() for programs that talk to the board
+# simulators: every case runs through with-boards.sh instead of the plain Wine runner (the emulator
+# of a target is taken from CMAKE_CROSSCOMPILING_EMULATOR when the target is made, and
+# gtest_discover_tests uses it for listing and running).
+function(fliran_add_board_test name)
+  set(CMAKE_CROSSCOMPILING_EMULATOR
+      "${CMAKE_CURRENT_FUNCTION_LIST_DIR}/../tests/serial/with-boards.sh;--board-sim;${FLIRAN_BOARD_SIM}")
+  fliran_add_test(${name} ${ARGN})
+  if(TARGET serial_board_sim)
+    add_dependencies(${name} serial_board_sim)
+  endif()
+endfunction()
+
+fliran_add_board_test(serial_tests
   tests/serial/closed_port_test.cpp
   tests/serial/open_test.cpp
   tests/serial/io_test.cpp
@@ -44,11 +51,6 @@ fliran_add_test(serial_tests
   LIBS fliran_serial
   TIMEOUT 60
 )
-set(CMAKE_CROSSCOMPILING_EMULATOR "${_fliran_serial_saved_emulator}")
-unset(_fliran_serial_saved_emulator)
-if(TARGET serial_board_sim)
-  add_dependencies(serial_tests serial_board_sim)
-endif()
 
 add_executable(serial_element_bench tools/bench/serial_element_bench.cpp)
 target_link_libraries(serial_element_bench PRIVATE fliran_serial)

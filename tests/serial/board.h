@@ -13,6 +13,7 @@
 //   COM6         answers 603 with bytes that contain zero bytes
 //   COM7         answers 603 and then floods 300 more bytes
 //   COM8         drops the line after 8 received bytes and comes back after a second
+//   COM9         never answers 603
 #pragma once
 
 #include <windows.h>

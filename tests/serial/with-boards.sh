@@ -18,6 +18,7 @@
 #   COM6         answers 603 with "o" NUL NUL "k" CR LF
 #   COM7         answers 603 as a plain board, then floods 300 bytes
 #   COM8         drops the line after 8 received bytes, back after 1000 ms
+#   COM9         never answers 603
 #
 # COM200 must not exist in the prefix: the tests use it as a port that cannot be
 # opened.
@@ -57,6 +58,7 @@ BOARDS=(
     "6 --reply-603-hex 6f00006b0d0a"
     "7 --flood 300 --flood-on 603"
     "8 --drop-after 8 --reappear-after-ms 1000"
+    "9 --silent-603"
     "12"
 )
 

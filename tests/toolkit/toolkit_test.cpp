@@ -72,4 +72,35 @@ HWND VisibleWindowOf(DWORD processId, const wchar_t* className) {
   return search.found;
 }
 
+TChildProcess::TChildProcess(const std::wstring& path, const std::wstring& arguments) {
+  std::wstring commandLine = L"\"" + path + L"\" " + arguments;
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  started_ = CreateProcessW(path.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                            &process_) != FALSE;
+}
+
+TChildProcess::~TChildProcess() {
+  if (!started_) return;
+  if (WaitForSingleObject(process_.hProcess, 0) == WAIT_TIMEOUT) TerminateProcess(process_.hProcess, 99);
+  CloseHandle(process_.hThread);
+  CloseHandle(process_.hProcess);
+}
+
+HWND TChildProcess::WaitForWindow(const wchar_t* className) const {
+  const ULONGLONG deadline = GetTickCount64() + 30000;
+  while (GetTickCount64() < deadline) {
+    if (HWND window = VisibleWindowOf(process_.dwProcessId, className)) return window;
+    if (WaitForSingleObject(process_.hProcess, 20) == WAIT_OBJECT_0) return nullptr;
+  }
+  return nullptr;
+}
+
+long TChildProcess::ExitCode() const {
+  if (WaitForSingleObject(process_.hProcess, 30000) != WAIT_OBJECT_0) return -1;
+  DWORD code = 0;
+  GetExitCodeProcess(process_.hProcess, &code);
+  return static_cast<long>(code);
+}
+
 }  // namespace fliran::test

@@ -56,6 +56,27 @@ std::wstring ProgramBesideThis(const std::wstring& fileName);
 // The first visible top-level window of the process with the platform class className, or null.
 HWND VisibleWindowOf(DWORD processId, const wchar_t* className);
 
+// A program run in a process of its own (the built panel, for one); ended at destruction when it
+// still runs.
+class TChildProcess {
+ public:
+  TChildProcess(const std::wstring& path, const std::wstring& arguments);
+  ~TChildProcess();
+  TChildProcess(const TChildProcess&) = delete;
+  TChildProcess& operator=(const TChildProcess&) = delete;
+  bool Started() const { return started_; }
+  DWORD Id() const { return process_.dwProcessId; }
+  // The first visible top-level window of the class, waiting up to 30 s; null when the process
+  // ends first.
+  HWND WaitForWindow(const wchar_t* className) const;
+  // The exit code, or -1 when the process does not end within 30 s.
+  long ExitCode() const;
+
+ private:
+  PROCESS_INFORMATION process_{};
+  bool started_ = false;
+};
+
 // Records what a combo box's selection handler sees: how often it ran, the index and the text.
 struct TSelectionProbe {
   int calls = 0;

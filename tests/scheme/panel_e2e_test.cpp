@@ -1,0 +1,412 @@
+// The built panel, fliran-panel.exe, in a process of its own with virtual boards on its COM ports,
+// used as a user uses it: real mouse clicks, drags and keys on its X window through xdotool.
+// Checked on the bytes the boards receive and on what the panel's windows show, read back with
+// the platform's calls from this process.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+#include <commctrl.h>
+
+#include <chrono>
+#include <string>
+#include <vector>
+
+#include "runtime/cp1251.h"
+#include "tests/serial/board.h"
+#include "tests/toolkit/toolkit_test.h"
+#include "tests/toolkit/x_input.h"
+
+namespace fliran {
+namespace {
+
+using testing::Board;
+using Clock = std::chrono::steady_clock;
+
+// A control of the panel: its platform class and its rectangle in the form's client area.
+struct TPlace {
+  const wchar_t* ClassName;
+  int Left;
+  int Top;
+  int Width;
+  int Height;
+};
+constexpr const wchar_t* kSlider = L"obj_msctls_trackbar32";
+constexpr TPlace kSliderEyes{kSlider, 205, 30, 180, 30};
+constexpr TPlace kSliderNeck{kSlider, 205, 85, 180, 30};
+constexpr TPlace kSliderMouth{kSlider, 220, 155, 35, 90};
+constexpr TPlace kGlow{L"obj_BUTTON", 300, 170, 105, 45};
+constexpr TPlace kStore{L"obj_BUTTON", 15, 255, 125, 50};
+constexpr TPlace kForget{L"obj_BUTTON", 155, 255, 125, 50};
+constexpr TPlace kReplay{L"obj_BUTTON", 295, 260, 125, 30};
+constexpr TPlace kPorts{L"obj_COMBOBOX", 15, 220, 145, 21};
+constexpr TPlace kFrames{L"obj_EDIT", 10, 30, 40, 45};
+constexpr TPlace kMemo{L"obj_EDIT", 25, 315, 385, 145};
+
+// The panel started as a process of its own: what a user does to it, and what its windows show.
+class TPanelUser {
+ public:
+  TPanelUser() : process_(test::ProgramBesideThis(L"" FLIRAN_PANEL_EXE), L"") {
+    if (process_.Started()) form_ = process_.WaitForWindow(L"obj_Form");
+  }
+
+  HWND Form() const { return form_; }
+
+  // The control at place, or null.
+  HWND Find(const TPlace& place) const {
+    struct TSearch {
+      const TPlace* place;
+      HWND form;
+      HWND found = nullptr;
+    } search{&place, form_};
+    EnumChildWindows(
+        form_,
+        [](HWND window, LPARAM parameter) -> BOOL {
+          auto* s = reinterpret_cast<TSearch*>(parameter);
+          wchar_t name[64] = {};
+          GetClassNameW(window, name, 64);
+          RECT r{};
+          GetWindowRect(window, &r);
+          MapWindowPoints(nullptr, s->form, reinterpret_cast<POINT*>(&r), 2);
+          if (std::wstring(name) != s->place->ClassName || r.left != s->place->Left || r.top != s->place->Top) return TRUE;
+          s->found = window;
+          return FALSE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.found;
+  }
+
+  // A message answered by the panel's thread (which waits while it reads from a port).
+  static LRESULT Ask(HWND window, UINT message, WPARAM wParam = 0, LPARAM lParam = 0) {
+    DWORD_PTR result = 0;
+    SendMessageTimeoutW(window, message, wParam, lParam, SMTO_NORMAL, 10000, &result);
+    return static_cast<LRESULT>(result);
+  }
+  static std::string TextOf(HWND window) {
+    std::wstring text(1024, L'\0');
+    text.resize(static_cast<std::size_t>(Ask(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()))));
+    return WideToCp1251(text);
+  }
+  std::string Text(const TPlace& place) const { return TextOf(Find(place)); }
+  int Position(const TPlace& slider) const { return static_cast<int>(Ask(Find(slider), TBM_GETPOS)); }
+  // Waits (bounded) until the control shows text.
+  bool Shows(const TPlace& place, const std::string& text) const {
+    return test::PumpUntil([&] { return Text(place) == text; }, 5000);
+  }
+
+  // A point of a control (x, y in its window) on the screen, as xdotool's "mousemove" takes it.
+  // (Not "mousemove --sync": it waits for a move, which never comes when the pointer is there.)
+  std::string At(HWND window, int x, int y) const {
+    RECT r{};
+    GetWindowRect(window, &r);
+    return std::to_string(r.left + x) + " " + std::to_string(r.top + y) + " ";
+  }
+  std::string At(const TPlace& place, int x, int y) const { return At(Find(place), x, y); }
+
+  // Real input: a click at x, y of a control (its middle by default), then keys to the focus.
+  bool Click(const TPlace& place, int x, int y, const std::string& keys = "") {
+    return test::RunXdotool("mousemove " + At(place, x, y) + "click 1" +
+                            (keys.empty() ? "" : " sleep 0.1 key --delay 60 " + keys)) == 0;
+  }
+  bool Click(const TPlace& place) { return Click(place, place.Width / 2, place.Height / 2); }
+  // The left button pressed at from, moved to to in steps moves, released there.
+  bool Drag(const TPlace& place, POINT from, POINT to, int steps) {
+    std::string moves = "mousemove " + At(place, from.x, from.y) + "mousedown 1 ";
+    for (int i = 1; i <= steps; ++i) {
+      moves += "sleep 0.05 mousemove " +
+               At(place, from.x + (to.x - from.x) * i / steps, from.y + (to.y - from.y) * i / steps);
+    }
+    return test::RunXdotool(moves + "mouseup 1") == 0;
+  }
+
+  // Picks line of the port box as a user does: drops its list down, scrolls it with the wheel
+  // until the line shows, and clicks the line.
+  bool Pick(int line) {
+    if (!Click(kPorts, kPorts.Width - 8, kPorts.Height / 2)) return false;
+    HWND list = nullptr;
+    if (!test::PumpUntil([&] { return (list = test::VisibleWindowOf(process_.Id(), L"ComboLBox")) != nullptr; })) {
+      return false;
+    }
+    const int itemHeight = static_cast<int>(Ask(list, LB_GETITEMHEIGHT));
+    RECT client{};
+    GetClientRect(list, &client);
+    const int rows = client.bottom / itemHeight;
+    for (int scrolls = 0; scrolls < 10; ++scrolls) {
+      const int top = static_cast<int>(Ask(list, LB_GETTOPINDEX));
+      if (line >= top && line < top + rows) {
+        POINT origin{};
+        ClientToScreen(list, &origin);
+        RECT frame{};
+        GetWindowRect(list, &frame);
+        const int y = origin.y - frame.top + (line - top) * itemHeight + itemHeight / 2;
+        return test::RunXdotool("mousemove " + At(list, client.right / 2, y) + "click 1") == 0 &&
+               test::PumpUntil([&] { return IsWindowVisible(list) == FALSE; });
+      }
+      test::RunXdotool("mousemove " + At(list, client.right / 2, client.bottom / 2) +
+                       (line < top ? "click 4" : "click 5"));
+    }
+    return false;
+  }
+
+  // Closes the panel with Alt+F4 on its focused window, or with the close box (the system
+  // command that the box sends: with no window manager the X window has no frame to click);
+  // answers the exit code.
+  long CloseWithKeys() {
+    Click(kFrames, 4, 4, "alt+F4");
+    return process_.ExitCode();
+  }
+  long CloseWithCloseBox() {
+    PostMessageW(form_, WM_SYSCOMMAND, SC_CLOSE, 0);
+    return process_.ExitCode();
+  }
+
+ private:
+  test::TXInputLock inputLock_;  // taken before the panel shows: it takes the foreground
+  test::TChildProcess process_;
+  HWND form_ = nullptr;
+};
+
+std::vector<std::string> Lines(const std::string& bytes) {
+  std::vector<std::string> lines;
+  for (std::size_t start = 0, end; (end = bytes.find('\n', start)) != std::string::npos; start = end + 1) {
+    lines.push_back(bytes.substr(start, end - start));
+  }
+  return lines;
+}
+
+// What the memo shows after the pieces were added: each piece on a new line, with no line break
+// of its own before a piece that follows one ending in CR LF.
+std::string MemoOf(const std::vector<std::string>& pieces) {
+  std::string text;
+  for (const std::string& piece : pieces) {
+    if (!text.empty() && !text.ends_with("\r\n")) text += "\r\n";
+    text += piece;
+  }
+  return text;
+}
+
+TEST(PanelInUse, FirstLookPickComThreeGlowAndCloseWithAltF4) {
+  FLIRAN_REQUIRE_BOARDS();
+  const Board board(3);
+  TPanelUser panel;
+  ASSERT_NE(panel.Form(), nullptr);
+
+  RECT r{};
+  GetWindowRect(panel.Form(), &r);
+  EXPECT_EQ(r.right - r.left, 442);
+  EXPECT_EQ(r.bottom - r.top, 509);
+  EXPECT_EQ(TPanelUser::TextOf(panel.Form()), "ФЛИРАН_1"_cp1251);
+  const LONG style = GetWindowLongW(panel.Form(), GWL_STYLE);
+  EXPECT_EQ(style & WS_CAPTION, WS_CAPTION);
+  EXPECT_EQ(style & (WS_THICKFRAME | WS_MINIMIZEBOX | WS_MAXIMIZEBOX), 0);
+
+  EXPECT_EQ(panel.Position(kSliderEyes), 90);
+  EXPECT_EQ(panel.Position(kSliderNeck), 270);
+  EXPECT_EQ(panel.Position(kSliderMouth), 450);
+  EXPECT_NE(GetWindowLongW(panel.Find(kSliderMouth), GWL_STYLE) & TBS_VERT, 0);
+  EXPECT_EQ(panel.Text(kFrames), "0");
+  EXPECT_EQ(panel.Text(kMemo), "");
+  EXPECT_EQ(panel.Text(kPorts), "ПОРТ НЕ ОПРЕДЕЛЁН"_cp1251);
+  EXPECT_EQ(TPanelUser::Ask(panel.Find(kPorts), CB_GETCURSEL), CB_ERR);
+
+  ASSERT_TRUE(panel.Pick(3));
+  ASSERT_TRUE(board.WaitEvent("opened"));
+  ASSERT_TRUE(panel.Click(kGlow));
+  ASSERT_TRUE(board.WaitReceived(4));
+  EXPECT_EQ(panel.Text(kPorts), "COM 3");
+
+  EXPECT_EQ(panel.CloseWithKeys(), 0);
+  EXPECT_TRUE(board.WaitEvent("closed"));
+  EXPECT_EQ(board.Received(), "\x36\x30\x30\x0A") << "nothing but the glow line, nothing on closing";
+}
+
+// A click at x, y of a control and the line the board receives for it (null: the slider's
+// position read back). A click on a slider's track beside the thumb moves the thumb by a page.
+struct TProtocolRow {
+  const char* Action;
+  const TPlace* Control;
+  int X;
+  int Y;
+  const char* Line;
+};
+constexpr TProtocolRow kProtocol[] = {
+    {"eyes: click right of the thumb", &kSliderEyes, 170, 10, nullptr},
+    {"neck: click left of the thumb", &kSliderNeck, 10, 10, nullptr},
+    {"mouth: click below the thumb", &kSliderMouth, 17, 78, nullptr},
+    {"glow", &kGlow, 50, 20, "600"},
+    {"store", &kStore, 60, 25, "601"},
+    {"forget", &kForget, 60, 25, "602"},
+    {"replay", &kReplay, 60, 15, "603"},
+};
+
+TEST(PanelInUse, EveryActionReachesTheBoardAsItsLine) {
+  FLIRAN_REQUIRE_BOARDS();
+  const Board board(3);
+  TPanelUser panel;
+  ASSERT_NE(panel.Form(), nullptr);
+  ASSERT_TRUE(panel.Pick(3));
+  ASSERT_TRUE(board.WaitEvent("opened"));
+
+  std::string written;
+  for (const TProtocolRow& row : kProtocol) {
+    SCOPED_TRACE(row.Action);
+    ASSERT_TRUE(panel.Click(*row.Control, row.X, row.Y));
+    ASSERT_TRUE(testing::WaitUntil([&] {
+      const std::string received = board.Received();
+      return received.size() > written.size() && received.ends_with("\n");
+    }));
+    written += (row.Line != nullptr ? std::string(row.Line) : std::to_string(panel.Position(*row.Control))) + "\n";
+    EXPECT_EQ(board.Received(), written);
+  }
+  EXPECT_NE(Lines(written).front(), "90") << "the page click moved the eyes";
+  // Forget recentred the sliders without writing their positions; replay showed the answer.
+  EXPECT_EQ(panel.Position(kSliderEyes), 90);
+  EXPECT_EQ(panel.Position(kSliderNeck), 270);
+  EXPECT_EQ(panel.Position(kSliderMouth), 450);
+  EXPECT_TRUE(panel.Shows(kMemo, "played 1 frame\r\n"));
+
+  // A drag of the neck's thumb: one line per position the slider reports, each in its range, in
+  // the drag's direction, the last one where the thumb stays. Then replay again: its answer lands
+  // on a line of its own.
+  ASSERT_TRUE(panel.Drag(kSliderNeck, {90, 10}, {150, 10}, 6));
+  ASSERT_TRUE(panel.Click(kReplay));
+  ASSERT_TRUE(testing::WaitUntil([&] {
+    const std::string received = board.Received();
+    return received.size() > written.size() && received.ends_with("603\n");
+  }));
+  EXPECT_TRUE(panel.Shows(kMemo, "played 1 frame\r\nplayed 0 frames\r\n"));
+  EXPECT_EQ(board.Sent(), "played 1 frame\r\nplayed 0 frames\r\n");
+  const std::string received = board.Received();
+  const std::vector<std::string> drag = Lines(received.substr(written.size(), received.size() - 4 - written.size()));
+  const int final = panel.Position(kSliderNeck);
+  EXPECT_GT(final, 280);
+  ASSERT_GE(drag.size(), 2u);
+  EXPECT_LE(drag.size(), 7u) << "six moves and the release";
+  int previous = 270;
+  for (const std::string& line : drag) {
+    const int position = std::stoi(line);
+    EXPECT_EQ(line, std::to_string(position));
+    EXPECT_GE(position, previous);
+    EXPECT_LE(position, 360);
+    previous = position;
+  }
+  EXPECT_EQ(drag.back(), std::to_string(final));
+  written = received;
+
+  // Store 101 times after a replay: 1 ... 100, then 0.
+  for (int press = 1; press <= 101; ++press) {
+    ASSERT_TRUE(press == 1 ? panel.Click(kStore) : test::RunXdotool("click 1") == 0);
+    ASSERT_TRUE(panel.Shows(kFrames, std::to_string(press % 101))) << "press " << press;
+    written += "601\n";
+  }
+
+  // Forget: "602" once, the memo empty, the sliders back in the middle.
+  ASSERT_TRUE(panel.Click(kForget));
+  written += "602\n";
+  ASSERT_TRUE(board.WaitReceived(written.size()));
+  EXPECT_TRUE(panel.Shows(kMemo, ""));
+  EXPECT_EQ(panel.Position(kSliderNeck), 270);
+
+  // "ПОРТ НЕ ОПРЕДЕЛЁН" disconnects: glow then reaches nobody, nor does closing.
+  ASSERT_TRUE(panel.Pick(0));
+  ASSERT_TRUE(board.WaitEvent("closed"));
+  ASSERT_TRUE(panel.Click(kGlow));
+  EXPECT_EQ(panel.CloseWithKeys(), 0);
+  EXPECT_EQ(board.Received(), written);
+  EXPECT_EQ(board.Events(), (std::vector<std::string>{"opened", "closed"}));
+}
+
+// With no port picked nothing reaches any board, yet the frame count counts and forget recentres
+// the sliders and empties the memo (here holding what the user typed into it).
+TEST(PanelInUse, WithoutAPortNothingIsWrittenButTheButtonsWork) {
+  FLIRAN_REQUIRE_BOARDS();
+  std::vector<Board> boards;
+  for (const int com : {3, 4, 5, 6, 7, 8, 9, 12}) boards.emplace_back(com);
+  TPanelUser panel;
+  ASSERT_NE(panel.Form(), nullptr);
+
+  ASSERT_TRUE(panel.Click(kSliderEyes, 170, 10));
+  ASSERT_TRUE(panel.Drag(kSliderNeck, {90, 10}, {30, 10}, 3));
+  ASSERT_TRUE(panel.Click(kGlow));
+  for (int press = 1; press <= 3; ++press) {
+    ASSERT_TRUE(panel.Click(kStore));
+    EXPECT_TRUE(panel.Shows(kFrames, std::to_string(press)));
+  }
+  ASSERT_TRUE(panel.Click(kReplay));
+  ASSERT_TRUE(panel.Click(kMemo, 20, 20, "h i"));
+  EXPECT_TRUE(panel.Shows(kMemo, "hi"));
+  EXPECT_EQ(panel.Text(kFrames), "3") << "replay resets the count without showing it";
+  ASSERT_TRUE(panel.Click(kStore));
+  EXPECT_TRUE(panel.Shows(kFrames, "1"));
+  EXPECT_NE(panel.Position(kSliderEyes), 90);
+  EXPECT_LT(panel.Position(kSliderNeck), 270);
+
+  ASSERT_TRUE(panel.Click(kForget));
+  EXPECT_TRUE(panel.Shows(kMemo, ""));
+  EXPECT_EQ(panel.Position(kSliderEyes), 90);
+  EXPECT_EQ(panel.Position(kSliderNeck), 270);
+  EXPECT_EQ(panel.Position(kSliderMouth), 450);
+  EXPECT_EQ(panel.Text(kFrames), "1");
+
+  EXPECT_EQ(panel.CloseWithKeys(), 0);
+  for (const Board& board : boards) {
+    EXPECT_EQ(board.Events(), std::vector<std::string>{}) << board.LogPath();
+    EXPECT_EQ(board.Received(), "") << board.LogPath();
+  }
+}
+
+// What the board answers reaches the memo: a long answer 100 bytes a replay with nothing lost,
+// until forget purges the rest; a board that never answers holds the click for about the read's
+// time-out and adds nothing. The port lines open their port by index: "CJM 8" opens port 8.
+TEST(PanelInUse, RepliesReachTheMemoAndPortsOpenByLine) {
+  FLIRAN_REQUIRE_BOARDS();
+  const Board flooding(7);
+  const Board silent(9);
+  const Board eight(8);
+  TPanelUser panel;
+  ASSERT_NE(panel.Form(), nullptr);
+
+  // COM7 answers 603 with its 17-byte reply and 300 bytes more.
+  ASSERT_TRUE(panel.Pick(7));
+  ASSERT_TRUE(flooding.WaitEvent("opened"));
+  std::vector<std::string> pieces;
+  for (int replay = 1; replay <= 2; ++replay) {
+    ASSERT_TRUE(panel.Click(kReplay));
+    ASSERT_TRUE(flooding.WaitReceived(4 * replay));
+    const std::string memo = panel.Text(kMemo);  // once the read is over
+    pieces.push_back(flooding.Sent().substr(pieces.size() * 100, 100));
+    EXPECT_EQ(memo, MemoOf(pieces)) << "replay " << replay;
+  }
+  EXPECT_EQ(flooding.Sent().size(), 2 * 317u);
+  ASSERT_TRUE(panel.Click(kForget));
+  EXPECT_TRUE(panel.Shows(kMemo, ""));
+  ASSERT_TRUE(panel.Click(kReplay));
+  ASSERT_TRUE(flooding.WaitReceived(16));
+  const std::string memo = panel.Text(kMemo);
+  EXPECT_EQ(memo, flooding.Sent().substr(2 * 317, 100)) << "what was left before forget is gone";
+  EXPECT_EQ(flooding.Received(), "603\n603\n602\n603\n");
+
+  // COM9 never answers: the click waits for the read's time-out (1010 ms), the memo stays.
+  ASSERT_TRUE(panel.Pick(9));
+  ASSERT_TRUE(flooding.WaitEvent("closed"));
+  ASSERT_TRUE(silent.WaitEvent("opened"));
+  const auto start = Clock::now();
+  ASSERT_TRUE(panel.Click(kReplay));
+  ASSERT_TRUE(silent.WaitReceived(4));
+  EXPECT_EQ(panel.Text(kMemo), MemoOf({memo, ""})) << "answered once the read is over: at most a line break";
+  const auto took = Clock::now() - start;
+  EXPECT_GE(took, std::chrono::milliseconds(900));
+  EXPECT_LE(took, std::chrono::seconds(5));
+
+  ASSERT_TRUE(panel.Pick(8));
+  EXPECT_EQ(panel.Text(kPorts), "CJM 8");
+  ASSERT_TRUE(eight.WaitEvent("opened"));
+  EXPECT_TRUE(silent.WaitEvent("closed"));
+
+  EXPECT_EQ(panel.CloseWithCloseBox(), 0);
+  EXPECT_TRUE(eight.WaitEvent("closed"));
+  EXPECT_EQ(eight.Received(), "");
+  EXPECT_EQ(silent.Received(), "603\n");
+}
+
+}  // namespace
+}  // namespace fliran
