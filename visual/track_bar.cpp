@@ -30,6 +30,9 @@ void TKvornTrackBar::Init() {
   if (TickMarks == 1) style |= TBS_TOP;
   if (TickMarks == 2) style |= TBS_BOTH;
   AdoptControl(CreateStandardControl(Parent, "msctls_trackbar32", style, false, nullptr));
+  // The arrow and page keys move a focused slider (one position report per key press); only Tab
+  // is left to the form's keyboard navigation.
+  Control->NavigationKeys = NavigateTab;
   if (Parent != nullptr) Parent->AttachHook(MakeProc<&TKvornTrackBar::ScrollHook>());
   TKvornWin::Init();
   Control->SendToControl(TBM_SETRANGEMAX, TRUE, Max);

@@ -219,19 +219,24 @@ TEST(PanelInUse, FirstLookPickComThreeGlowAndCloseWithAltF4) {
   EXPECT_EQ(board.Received(), "\x36\x30\x30\x0A") << "nothing but the glow line, nothing on closing";
 }
 
-// A click at x, y of a control and the line the board receives for it (null: the slider's
-// position read back). A click on a slider's track beside the thumb moves the thumb by a page.
+// A click at x, y of a control, or a key to the control the previous row focused, and the line the
+// board receives for it (null: the slider's position read back). A click on a slider's track beside
+// the thumb moves the thumb by a page; the arrow and page keys move a focused slider.
 struct TProtocolRow {
   const char* Action;
   const TPlace* Control;
   int X;
   int Y;
   const char* Line;
+  const char* Key = nullptr;
 };
 constexpr TProtocolRow kProtocol[] = {
     {"eyes: click right of the thumb", &kSliderEyes, 170, 10, nullptr},
+    {"eyes: Right", &kSliderEyes, 0, 0, nullptr, "Right"},
     {"neck: click left of the thumb", &kSliderNeck, 10, 10, nullptr},
+    {"neck: Page Down", &kSliderNeck, 0, 0, nullptr, "Next"},
     {"mouth: click below the thumb", &kSliderMouth, 17, 78, nullptr},
+    {"mouth: Up", &kSliderMouth, 0, 0, nullptr, "Up"},
     {"glow", &kGlow, 50, 20, "600"},
     {"store", &kStore, 60, 25, "601"},
     {"forget", &kForget, 60, 25, "602"},
@@ -249,7 +254,8 @@ TEST(PanelInUse, EveryActionReachesTheBoardAsItsLine) {
   std::string written;
   for (const TProtocolRow& row : kProtocol) {
     SCOPED_TRACE(row.Action);
-    ASSERT_TRUE(panel.Click(*row.Control, row.X, row.Y));
+    ASSERT_TRUE(row.Key != nullptr ? test::RunXdotool(std::string("key ") + row.Key) == 0
+                                   : panel.Click(*row.Control, row.X, row.Y));
     ASSERT_TRUE(testing::WaitUntil([&] {
       const std::string received = board.Received();
       return received.size() > written.size() && received.ends_with("\n");
