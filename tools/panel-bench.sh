@@ -23,8 +23,12 @@
 # time just before the event and at the first byte read from the pty. The panel's port line is
 # picked with real input first, as tools/run-panel.sh --check does. Panel and floor take turns in
 # every round (order alternating); medians over N rounds (default 30) after 3 warm-up rounds. The
+# click is timed with press and release sent at once, so the time covers all the work the click
+# causes; for information the release alone is timed too, with the press 100 ms before it as a
+# person's click has it ("release" lines; the button writes when it is released). The
 # slider keys are End and Home: the panel leaves the arrow keys to its keyboard navigation, which
-# moves the focus to the next control instead of moving the slider.
+# moves the focus to the next control instead of moving the slider. Every timed sample is kept in
+# build/panel-bench/latency-samples.txt.
 #
 # Nothing here is asserted: the goals are printed beside the figures. The script fails (exit 1)
 # only when something could not be measured. Ctrl-C or an error ends the panel, the floor, the
@@ -49,7 +53,7 @@ while [ $# -gt 0 ]; do
         --rounds) [ $# -ge 2 ] || die "--rounds needs a number"; rounds="$2"; shift 2 ;;
         --startup-rounds) [ $# -ge 2 ] || die "--startup-rounds needs a number"; startup_rounds="$2"; shift 2 ;;
         --no-startup) run_startup=0; shift ;;
-        -h|--help) sed -n '2,34p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+        -h|--help) awk 'NR > 1 && /^#/ { sub(/^# ?/, ""); print; next } NR > 1 { exit }' "$0"; exit 0 ;;
         *) die "unknown argument $1 (see --help)" ;;
     esac
 done
@@ -206,7 +210,7 @@ for ((i = 0; i <= panel_com; i++)); do downs+=" Down"; done
 xdotool mousemove --sync --window "$panel_win" 60 230 click 1 sleep 0.2 key --delay 100 $downs sleep 0.5 ||
     die "picking the panel's port line with xdotool failed"
 
-echo "== measuring: $rounds rounds (after 3 warm-up rounds) of a click and a slider key on each program"
+echo "== measuring: $rounds rounds (after 3 warm-up rounds) of two clicks and a slider key on each program"
 echo "$panel_win $floor_win $rounds" >&7
 exec 7>&-
 wait "$probe_pid"
@@ -220,7 +224,7 @@ latency() {   # KIND INDEX FIELD (4 median, 5 min, 6 max)
     awk -v k="$1" -v i="$2" -v f="$3" '$1 == "latency" && $2 == k && $3 == i { print $f }' "$work/probe.out"
 }
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", a / b }'; }
-for kind in click slide; do
+for kind in click release slide; do
     pm="$(latency "$kind" 0 4)" fm="$(latency "$kind" 1 4)"
     [ -n "$pm" ] && [ -n "$fm" ] || die "the probe printed no $kind figures"
     printf '%s: panel median %.2f ms (min %.2f, max %.2f), floor median %.2f ms (min %.2f, max %.2f)\n' "$kind" \
@@ -277,6 +281,7 @@ mib() { awk -v b="$1" 'BEGIN { printf "%.1f MiB", b / 1048576 }'; }
 echo "== summary ($rounds rounds; goals in brackets)"
 echo "click/floor ratio: $click_ratio   [at most 1.2]"
 echo "slide/floor ratio: $slide_ratio   [at most 1.2]"
+echo "release/floor ratio: $release_ratio   (the click's release alone, its press 100 ms before; for information)"
 echo "working set after start-up (GetProcessMemoryInfo inside Wine): panel $(mib "$panel_ws"), floor $(mib "$floor_ws"), ratio $(ratio "$panel_ws" "$floor_ws"); private bytes: panel $(mib "$panel_private"), floor $(mib "$floor_private")"
 [ -n "$panel_rss" ] && [ -n "$floor_rss" ] &&
     echo "resident size of the Wine processes (VmRSS in /proc): panel $(mib "$panel_rss"), floor $(mib "$floor_rss")"

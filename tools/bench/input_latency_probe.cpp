@@ -14,8 +14,10 @@
 // injects input with the XTest extension at fixed client coordinates (the places of the panel's
 // glow button and eyes slider, where the floor program has its own) and reads the lines from the
 // pty masters itself, so no other process sits between the event and the clock. Each round
-// measures a click on each program, then a slider key on each, in alternating order so that both
-// meet the same load; three warm-up rounds are not counted. Before each timed event the target
+// measures on each program a click (press and release at once), a click whose press goes 100 ms
+// before the release (timed from the release only, which is when a button acts), and a slider
+// key, the programs in alternating order so that both meet the same load; three warm-up rounds
+// are not counted. Before each timed event the target
 // window is activated by an untimed click (a neutral spot for the button; the slider itself,
 // which also gives it the focus), and its output is drained, so the time covers only the
 // reaction to the event. The slider keys are End and Home in turns (the click in the slider's
@@ -23,7 +25,7 @@
 //
 // Prints per program (0, 1 in the order of --com) and kind every counted time in milliseconds,
 // as "sample click 0 <ms>", then the median, minimum and maximum, as
-//   "latency click 0 <median> <min> <max>" ... "latency slide 1 ...",
+//   "latency click 0 <median> <min> <max>" ... "latency release 1 ..." ... "latency slide 1 ...",
 // then asks both windows to close (as a window manager's close button does: WM_DELETE_WINDOW) and
 // exits 0; exits 1 when something could not be measured (a missing or wrong line within 5 s).
 // The COM links are removed at exit, also on SIGINT, SIGTERM and SIGHUP.
@@ -156,7 +158,7 @@ struct Target {
   const char* name;
   Window window;
   Port port;
-  std::vector<double> click, slide;
+  std::vector<double> click, release, slide;
 };
 
 class Injector {
@@ -174,10 +176,13 @@ class Injector {
     XTestFakeMotionEvent(display_, -1, s.x, s.y, CurrentTime);
     XSync(display_, False);
   }
-  void Click() {
-    XTestFakeButtonEvent(display_, 1, True, CurrentTime);
-    XTestFakeButtonEvent(display_, 1, False, CurrentTime);
+  void Button(bool down) {
+    XTestFakeButtonEvent(display_, 1, down ? True : False, CurrentTime);
     XFlush(display_);
+  }
+  void Click() {
+    Button(true);
+    Button(false);
   }
   void Key(KeySym key, bool down) {
     XTestFakeKeyEvent(display_, XKeysymToKeycode(display_, key), down ? True : False, CurrentTime);
@@ -204,18 +209,26 @@ bool Fail(const Target& t, const char* what, const std::string& got) {
   return false;
 }
 
-bool MeasureClick(Injector& in, Target& t, bool counted) {
+// A click on the button. With pressFirstMs 0 the press and the release are sent back to back and
+// the time covers both; else the press goes pressFirstMs earlier, as a person's click does, and
+// the time covers the release alone (the button writes when it is released).
+bool MeasureClick(Injector& in, Target& t, int pressFirstMs, bool counted) {
   in.Activate(t, NeutralSpot);
   in.MoveTo(t.window, GlowButton);
   Pause(50);  // hover effects are drawn before the clock starts
   Drain(t.port.master, 0);
+  if (pressFirstMs > 0) {
+    in.Button(true);
+    Pause(pressFirstMs);
+  }
   const auto start = Clock::now();
-  in.Click();
+  if (pressFirstMs == 0) in.Button(true);
+  in.Button(false);
   Clock::time_point first;
   std::string line;
   if (!ReadLine(t.port.master, first, line)) return Fail(t, "no line within 5 s of the click", line);
   if (line != "600\n") return Fail(t, "the click wrote another line than 600", line);
-  if (counted) t.click.push_back(Milliseconds(first - start));
+  if (counted) (pressFirstMs == 0 ? t.click : t.release).push_back(Milliseconds(first - start));
   Drain(t.port.master, 50);
   return true;
 }
@@ -274,7 +287,7 @@ int main(int argc, char** argv) {
   for (int s : {SIGINT, SIGTERM, SIGHUP}) std::signal(s, &OnSignal);
   std::atexit(&RemoveLinks);
 
-  Target targets[MaxPorts] = {{"panel", 0, {}, {}, {}}, {"floor", 0, {}, {}, {}}};
+  Target targets[MaxPorts] = {{"panel", 0, {}, {}, {}, {}}, {"floor", 0, {}, {}, {}, {}}};
   for (int i = 0; i < MaxPorts; ++i) {
     std::optional<Port> port = OpenPty();
     if (!port) return std::perror("input_latency_probe: pty"), 1;
@@ -306,7 +319,10 @@ int main(int argc, char** argv) {
     const bool counted = r >= WarmUp;
     Target* order[2] = {&targets[r % 2], &targets[1 - r % 2]};
     for (Target* t : order) {
-      if (!MeasureClick(injector, *t, counted)) return 1;
+      if (!MeasureClick(injector, *t, 0, counted)) return 1;
+    }
+    for (Target* t : order) {
+      if (!MeasureClick(injector, *t, 100, counted)) return 1;
     }
     for (Target* t : order) {
       if (!MeasureSlide(injector, *t, r % 2 == 0, counted)) return 1;
@@ -314,6 +330,7 @@ int main(int argc, char** argv) {
   }
   for (int i = 0; i < MaxPorts; ++i) {
     Report("click", i, targets[i].click);
+    Report("release", i, targets[i].release);
     Report("slide", i, targets[i].slide);
   }
   for (const Target& t : targets) RequestClose(display, t.window);
