@@ -124,12 +124,16 @@ cleanup() {
     fi
     [ -n "$work" ] && rm -rf "$work"
     work=""
-    trap - INT HUP TERM
+    # Ignored signals would be inherited by the start-up benchmark that may still follow.
+    set_traps
+}
+set_traps() {
+    trap 'echo "$ME: interrupted" >&2; exit 130' INT
+    trap 'exit 129' HUP
+    trap 'exit 143' TERM
 }
 trap cleanup EXIT
-trap 'echo "$ME: interrupted" >&2; exit 130' INT
-trap 'exit 129' HUP
-trap 'exit 143' TERM
+set_traps
 
 acquired=1
 fliran_wine_acquire "$$" || die "starting Wine failed (logs in ${FLIRAN_WINE_STATE#"$ROOT"/}/)"
@@ -192,8 +196,8 @@ for ((i = 0; i < 30; i++)); do
 done
 ws_out="$("${FLIRAN_WINE[@]}" "$ws_probe" fliran-panel.exe panel_floor.exe </dev/null 2>"$work/ws.err" 7>&- 8>&- 9>&-)" ||
     { cat "$work/ws.err" >&2; die "reading the working sets failed"; }
-read -r _ _ _ panel_ws panel_peak panel_private < <(awk '$2 == "fliran-panel.exe"' <<<"$ws_out")
-read -r _ _ _ floor_ws floor_peak floor_private < <(awk '$2 == "panel_floor.exe"' <<<"$ws_out")
+read -r _ _ _ panel_ws _ panel_private < <(awk '$2 == "fliran-panel.exe"' <<<"$ws_out")
+read -r _ _ _ floor_ws _ floor_private < <(awk '$2 == "panel_floor.exe"' <<<"$ws_out")
 [ -n "${panel_ws:-}" ] && [ -n "${floor_ws:-}" ] || die "the working-set probe printed no figures: $ws_out"
 vmrss() {
     awk '$1 == "VmRSS:" { print $2 * 1024 }' "/proc/$1/status" 2>/dev/null
@@ -224,12 +228,13 @@ latency() {   # KIND INDEX FIELD (4 median, 5 min, 6 max)
     awk -v k="$1" -v i="$2" -v f="$3" '$1 == "latency" && $2 == k && $3 == i { print $f }' "$work/probe.out"
 }
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", a / b }'; }
+ratios=()   # click, release, slide
 for kind in click release slide; do
     pm="$(latency "$kind" 0 4)" fm="$(latency "$kind" 1 4)"
     [ -n "$pm" ] && [ -n "$fm" ] || die "the probe printed no $kind figures"
     printf '%s: panel median %.2f ms (min %.2f, max %.2f), floor median %.2f ms (min %.2f, max %.2f)\n' "$kind" \
         "$pm" "$(latency "$kind" 0 5)" "$(latency "$kind" 0 6)" "$fm" "$(latency "$kind" 1 5)" "$(latency "$kind" 1 6)"
-    printf -v "${kind}_ratio" '%s' "$(ratio "$pm" "$fm")"
+    ratios+=("$(ratio "$pm" "$fm")")
 done
 
 cp "$work/probe.out" "$out_dir/latency-samples.txt"
@@ -279,9 +284,9 @@ fi
 # --- Summary --------------------------------------------------------------------------------------
 mib() { awk -v b="$1" 'BEGIN { printf "%.1f MiB", b / 1048576 }'; }
 echo "== summary ($rounds rounds; goals in brackets)"
-echo "click/floor ratio: $click_ratio   [at most 1.2]"
-echo "slide/floor ratio: $slide_ratio   [at most 1.2]"
-echo "release/floor ratio: $release_ratio   (the click's release alone, its press 100 ms before; for information)"
+echo "click/floor ratio: ${ratios[0]}   [at most 1.2]"
+echo "slide/floor ratio: ${ratios[2]}   [at most 1.2]"
+echo "release/floor ratio: ${ratios[1]}   (the click's release alone, its press 100 ms before; for information)"
 echo "working set after start-up (GetProcessMemoryInfo inside Wine): panel $(mib "$panel_ws"), floor $(mib "$floor_ws"), ratio $(ratio "$panel_ws" "$floor_ws"); private bytes: panel $(mib "$panel_private"), floor $(mib "$floor_private")"
 [ -n "$panel_rss" ] && [ -n "$floor_rss" ] &&
     echo "resident size of the Wine processes (VmRSS in /proc): panel $(mib "$panel_rss"), floor $(mib "$floor_rss")"

@@ -4,7 +4,7 @@
 //
 //   input_latency_probe --wine-prefix DIR --com A --com B --ready-file FILE
 //
-// For each --com it opens a pseudo-terminal, keeps both ends open (so the port can be opened and
+// A is the panel's port, B the floor program's (the names in its messages). For each --com it opens a pseudo-terminal, keeps both ends open (so the port can be opened and
 // closed again) and links it as COMn of the Wine prefix; then it writes FILE. The script starts
 // the two programs on these ports and writes one line to the probe's standard input:
 //
@@ -38,7 +38,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cerrno>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
@@ -49,6 +48,7 @@
 #include <optional>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -82,10 +82,25 @@ void OnSignal(int signal) {
   _exit(128 + signal);
 }
 
+// One pseudo-terminal; both ends are closed with the object.
 struct Port {
   int master = -1;
   int slave = -1;
   std::string path;
+
+  Port() = default;
+  Port(Port&& other) noexcept
+      : master(std::exchange(other.master, -1)), slave(std::exchange(other.slave, -1)), path(std::move(other.path)) {}
+  Port& operator=(Port&& other) noexcept {
+    std::swap(master, other.master);
+    std::swap(slave, other.slave);
+    std::swap(path, other.path);
+    return *this;
+  }
+  ~Port() {
+    if (master >= 0) close(master);
+    if (slave >= 0) close(slave);
+  }
 };
 
 std::optional<Port> OpenPty() {
@@ -290,10 +305,14 @@ int main(int argc, char** argv) {
   Target targets[MaxPorts] = {{"panel", 0, {}, {}, {}, {}}, {"floor", 0, {}, {}, {}, {}}};
   for (int i = 0; i < MaxPorts; ++i) {
     std::optional<Port> port = OpenPty();
-    if (!port) return std::perror("input_latency_probe: pty"), 1;
-    targets[i].port = *port;
-    if (!LinkCom(prefix, coms[static_cast<std::size_t>(i)], port->path)) {
-      return std::perror("input_latency_probe: linking the COM port"), 1;
+    if (!port) {
+      std::perror("input_latency_probe: opening a pty");
+      return 1;
+    }
+    targets[i].port = std::move(*port);
+    if (!LinkCom(prefix, coms[static_cast<std::size_t>(i)], targets[i].port.path)) {
+      std::perror("input_latency_probe: linking the COM port");
+      return 1;
     }
   }
   std::ofstream(ready) << targets[0].port.path << ' ' << targets[1].port.path << '\n';

@@ -21,6 +21,8 @@
 namespace {
 
 constexpr int ButtonId = 1;
+// The glow button's caption, in escapes so that any compiler reads the source alike.
+constexpr wchar_t ButtonCaption[] = L"\u0421\u0418\u042F\u041D\u042C\u0415 \u0413\u041B\u0410\u0417";
 
 HANDLE gPort = INVALID_HANDLE_VALUE;
 HWND gSlider = nullptr;
@@ -95,7 +97,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   HWND window = CreateWindowExW(0, L"PanelFloor", L"panel floor", style, left, top, frame.right - frame.left,
                                 frame.bottom - frame.top, nullptr, nullptr, instance, nullptr);
   if (window == nullptr) return 1;
-  CreateWindowExW(0, L"BUTTON", L"СИЯНЬЕ ГЛАЗ", WS_CHILD | WS_VISIBLE | BS_PUSHBUTTON, 300, 170, 105, 45, window,
+  CreateWindowExW(0, L"BUTTON", ButtonCaption, WS_CHILD | WS_VISIBLE | BS_PUSHBUTTON, 300, 170, 105, 45, window,
                   reinterpret_cast<HMENU>(static_cast<INT_PTR>(ButtonId)), instance, nullptr);
   gSlider = CreateWindowExW(0, TRACKBAR_CLASSW, L"", WS_CHILD | WS_VISIBLE | TBS_AUTOTICKS, 205, 30, 180, 30, window,
                             nullptr, instance, nullptr);
