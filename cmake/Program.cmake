@@ -65,6 +65,18 @@ target_link_options(startup_probe PRIVATE -municode)
 target_include_directories(startup_floor PRIVATE ${CMAKE_SOURCE_DIR})
 target_include_directories(startup_probe PRIVATE ${CMAKE_SOURCE_DIR})
 
+# Input benchmark helpers (tools/panel-bench.sh): the floor program with one button and one
+# slider writing to a COM port, and the probe that reads the programs' working sets. Plain
+# Win32, so they build with any Windows compiler too.
+add_executable(panel_floor WIN32 tools/bench/panel_floor.cpp)
+target_link_libraries(panel_floor PRIVATE comctl32 shell32)
+add_executable(working_set_probe tools/bench/working_set_probe.cpp)
+target_link_libraries(working_set_probe PRIVATE psapi)
+if(MINGW)
+  target_link_options(panel_floor PRIVATE -municode)
+  target_link_options(working_set_probe PRIVATE -municode)
+endif()
+
 # The panel built in the test process and driven through its controls' notifications.
 fliran_add_test(panel_tests
   tests/scheme/panel_test.cpp

@@ -7,6 +7,7 @@ FLIRAN_PACKAGES=(
     googletest libgtest-dev libbenchmark-dev
     g++-mingw-w64-x86-64 g++-mingw-w64-x86-64-posix
     wine wine64 xvfb xdotool socat imagemagick
+    libx11-dev libxtst-dev
 )
 
 fliran_install_packages() {
