@@ -26,8 +26,8 @@
 # click is timed with press and release sent at once, so the time covers all the work the click
 # causes; for information the release alone is timed too, with the press 100 ms before it as a
 # person's click has it ("release" lines; the button writes when it is released). The
-# slider keys are End and Home: the panel leaves the arrow keys to its keyboard navigation, which
-# moves the focus to the next control instead of moving the slider. Every timed sample is kept in
+# slider keys are End and Home in turns, so that each key gives a known line wherever the slider
+# was. Every timed sample is kept in
 # build/panel-bench/latency-samples.txt.
 #
 # Nothing here is asserted: the goals are printed beside the figures. The script fails (exit 1)
