@@ -10,6 +10,8 @@
 # ports 1 ... 9 (the line for port 8 reads "CJM 8"). Without a real board the virtual board
 # prints what the bird does (eyes, neck, mouth, glow, frames) in this terminal. A real device is
 # put into raw mode without XON/XOFF first and linked as the first port Wine does not use itself.
+# Without DISPLAY the panel runs on a private virtual screen; a screenshot of it is saved to
+# build/run-panel.png once its window has painted.
 # Closing the panel, Ctrl-C or closing the terminal ends the panel, the board and the Wine
 # processes the run started, and removes the port link it made.
 # --check runs the panel on a private virtual screen, checks that its window shows, saves a
@@ -231,14 +233,6 @@ wait_panel() {
     return 0
 }
 
-if [ "$check" = 0 ]; then
-    echo "== the panel runs; close it (or press Ctrl-C here) to end"
-    until wait_panel 3600; do :; done
-    cleanup
-    exit "$panel_rc"
-fi
-
-# --- The check -----------------------------------------------------------------------------------
 # find_window: the id of the panel's largest shown window with the caption of its form.
 find_window() {
     local id best="" best_area=0 w h
@@ -253,27 +247,54 @@ find_window() {
 }
 window=""
 size=""
+# wait_window: waits (at most 60 s) until the panel's window is shown; false if it is not.
+wait_window() {
+    local i
+    for ((i = 0; i < 600; i++)); do
+        find_window && return 0
+        fliran_wine__pid_running "$panel_pid" || return 1
+        sleep 0.1
+    done
+    return 1
+}
+# settle_screen: a window is shown before its controls have painted: waits until two screens in
+# a row are the same (at most about 10 s; a blinking caret may keep them from ever being equal).
+settle_screen() {
+    local previous="" current i
+    for ((i = 0; i < 30; i++)); do
+        current="$(import -display "$DISPLAY" -window root rgb:- 2>/dev/null | md5sum)"
+        [ "$current" = "$previous" ] && break
+        previous="$current"
+        sleep 0.3
+    done
+}
+
+if [ "$check" = 0 ]; then
+    # On the private screen nobody sees the panel: a screenshot shows it.
+    if [ -z "$own_display" ]; then
+        shot="$ROOT/build/run-panel.png"
+        rm -f "$shot"
+        if wait_window && settle_screen && import -display "$DISPLAY" -window "$window" "$shot" 2>/dev/null; then
+            echo "== a screenshot of the panel: ${shot#"$ROOT"/}"
+        else
+            echo "$ME: no screenshot of the panel could be taken" >&2
+        fi
+    fi
+    echo "== the panel runs; close it (or press Ctrl-C here) to end"
+    until wait_panel 3600; do :; done
+    cleanup
+    exit "$panel_rc"
+fi
+
+# --- The check -----------------------------------------------------------------------------------
 shot="$ROOT/build/run-panel-check.png"
 rm -f "$shot"
-for ((i = 0; i < 600; i++)); do
-    find_window && break
-    fliran_wine__pid_running "$panel_pid" || break
-    sleep 0.1
-done
-if [ -z "$window" ]; then
+if ! wait_window; then
     fliran_wine__pid_running "$panel_pid" || die "check: the panel ended before its window showed"
     die "check: no window of the panel was shown within 60 s"
 fi
 echo "== check: the panel's window is shown ($size)"
-# A window is shown before its controls have painted: wait until two screens in a row are the
-# same (at most about 10 s; a blinking caret may keep them from ever being equal).
-previous=""
-for ((i = 0; i < 30; i++)); do
-    current="$(import -display "$DISPLAY" -window root rgb:- 2>/dev/null | md5sum)"
-    [ "$current" = "$previous" ] && break
-    previous="$current"
-    sleep 0.3
-done
+settle_screen
 import -display "$DISPLAY" -window root "$shot" ||
     die "check: the screenshot failed" "is imagemagick installed (tools/packages.sh)?"
 # The panel's window alone, as the README shows it.
