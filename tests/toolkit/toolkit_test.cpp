@@ -72,19 +72,34 @@ HWND VisibleWindowOf(DWORD processId, const wchar_t* className) {
   return search.found;
 }
 
-TChildProcess::TChildProcess(const std::wstring& path, const std::wstring& arguments) {
+TChildProcess::TChildProcess(const std::wstring& path, const std::wstring& arguments, const std::wstring& output)
+    : output_(output) {
   std::wstring commandLine = L"\"" + path + L"\" " + arguments;
   STARTUPINFOW startup{};
   startup.cb = sizeof startup;
-  started_ = CreateProcessW(path.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                            &process_) != FALSE;
+  if (!output.empty()) {
+    SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+    out_ = CreateFileW(output.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit, CREATE_ALWAYS,
+                       FILE_ATTRIBUTE_NORMAL, nullptr);
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdOutput = out_;
+    startup.hStdError = out_;
+  }
+  started_ = CreateProcessW(path.c_str(), commandLine.data(), nullptr, nullptr, out_ != INVALID_HANDLE_VALUE, 0,
+                            nullptr, nullptr, &startup, &process_) != FALSE;
 }
 
 TChildProcess::~TChildProcess() {
-  if (!started_) return;
-  if (WaitForSingleObject(process_.hProcess, 0) == WAIT_TIMEOUT) TerminateProcess(process_.hProcess, 99);
-  CloseHandle(process_.hThread);
-  CloseHandle(process_.hProcess);
+  if (started_) {
+    if (WaitForSingleObject(process_.hProcess, 0) == WAIT_TIMEOUT) TerminateProcess(process_.hProcess, 99);
+    WaitForSingleObject(process_.hProcess, 10000);
+    CloseHandle(process_.hThread);
+    CloseHandle(process_.hProcess);
+  }
+  if (out_ != INVALID_HANDLE_VALUE) {
+    CloseHandle(out_);
+    DeleteFileW(output_.c_str());
+  }
 }
 
 HWND TChildProcess::WaitForWindow(const wchar_t* className) const {

@@ -60,7 +60,8 @@ HWND VisibleWindowOf(DWORD processId, const wchar_t* className);
 // still runs.
 class TChildProcess {
  public:
-  TChildProcess(const std::wstring& path, const std::wstring& arguments);
+  // With output, the program's standard output and error go to that file, removed again with this.
+  TChildProcess(const std::wstring& path, const std::wstring& arguments, const std::wstring& output = {});
   ~TChildProcess();
   TChildProcess(const TChildProcess&) = delete;
   TChildProcess& operator=(const TChildProcess&) = delete;
@@ -75,6 +76,8 @@ class TChildProcess {
  private:
   PROCESS_INFORMATION process_{};
   bool started_ = false;
+  std::wstring output_;
+  HANDLE out_ = INVALID_HANDLE_VALUE;
 };
 
 // Records what a combo box's selection handler sees: how often it ran, the index and the text.
