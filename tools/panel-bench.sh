@@ -94,28 +94,15 @@ panel_pid=""
 floor_pid=""
 work=""
 
-stop_pid() {
-    local pid="$1" i
-    [ -n "$pid" ] || return 0
-    kill -TERM "$pid" 2>/dev/null
-    for ((i = 0; i < 100; i++)); do
-        fliran_wine__pid_running "$pid" || break
-        sleep 0.05
-    done
-    kill -KILL "$pid" 2>/dev/null
-    wait "$pid" 2>/dev/null
-    return 0
-}
-
 cleanup() {
     trap '' INT HUP TERM
     exec 7>&-
-    stop_pid "$panel_pid"
+    fliran_stop_pid "$panel_pid"
     panel_pid=""
-    stop_pid "$floor_pid"
+    fliran_stop_pid "$floor_pid"
     floor_pid=""
     # The probe removes its COM links when it ends, also on TERM.
-    stop_pid "$probe_pid"
+    fliran_stop_pid "$probe_pid"
     probe_pid=""
     exec 8>&-
     if [ "$acquired" = 1 ]; then

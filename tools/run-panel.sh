@@ -91,25 +91,11 @@ link_port=""      # a port link made here for --device
 link_before=""    # what that link pointed to before
 restores=0
 
-# stop_pid PID: TERM, then KILL if it is still there after 5 s; reaps it.
-stop_pid() {
-    local pid="$1" i
-    [ -n "$pid" ] || return 0
-    kill -TERM "$pid" 2>/dev/null
-    for ((i = 0; i < 100; i++)); do
-        fliran_wine__pid_running "$pid" || break
-        sleep 0.05
-    done
-    kill -KILL "$pid" 2>/dev/null
-    wait "$pid" 2>/dev/null
-    return 0
-}
-
 cleanup() {
     trap '' INT HUP TERM
-    stop_pid "$panel_pid"
+    fliran_stop_pid "$panel_pid"
     panel_pid=""
-    stop_pid "$board_pid"
+    fliran_stop_pid "$board_pid"
     board_pid=""
     # The board removes its link when it ends; one killed outright cannot.
     if [ -n "$board_pty" ] && [ "$(fliran_wine_com_target "$com")" = "$board_pty" ]; then

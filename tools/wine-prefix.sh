@@ -150,6 +150,16 @@ fliran_wine__wait_gone() {
     return 0
 }
 
+# fliran_stop_pid PID: TERM, then KILL if it is still there after 5 s; reaps it when it is a child
+# of this shell. An empty PID does nothing.
+fliran_stop_pid() {
+    [ -n "$1" ] || return 0
+    kill -TERM "$1" 2>/dev/null
+    fliran_wine__wait_gone "$1"
+    wait "$1" 2>/dev/null
+    return 0
+}
+
 # Registry settings of the prefix; bump FLIRAN_WINE_CONFIG when changing them
 # so existing prefixes get them too.
 FLIRAN_WINE_CONFIG=2
