@@ -61,7 +61,9 @@ struct Point {
 };
 constexpr Point GlowButton{352, 192};
 constexpr Point SliderMiddle{295, 45};
-constexpr Point NeutralSpot{425, 485};  // form background, no control
+// Form background, no control, inside both client areas (the panel's window is 442 x 509 with
+// its caption and frame, so its client area is about 436 x 480).
+constexpr Point NeutralSpot{425, 470};
 
 // The links made, for removal also from a signal handler (readlink and unlink are safe there).
 constexpr int MaxPorts = 2;
