@@ -21,6 +21,13 @@
 #   build/wine-prefix        the prefix itself (created once with wineboot -i)
 #   build/wine-prefix.run/   lock file, registered users, Xvfb pid, display, logs
 #
+# The scripts only ever use, stop or delete a prefix the project made itself: one with the
+# marker file .fliran-prefix (or .fliran-ready, which older versions wrote) in it. A folder
+# named in FLIRAN_WINEPREFIX that exists without the marker (a user's own ~/.wine, say) is
+# refused and left as it is, and so are an empty value, "/", the home folder and the folders
+# that hold the home folder or the repository. A relative FLIRAN_WINEPREFIX is taken from
+# FLIRAN_CALLER_DIR, the folder the user ran the script from, if the script has set it.
+#
 # All state changes happen under an exclusive flock on file descriptor 9, so
 # parallel ctest jobs never create the prefix twice or start two servers.
 
@@ -40,16 +47,63 @@ esac
 FLIRAN_WINE_TOOLS_DIR="$FLIRAN_WINE__DIR"
 FLIRAN_REPO_ROOT="${FLIRAN_WINE_TOOLS_DIR%/*}"
 
-fliran_wine_env() {
-    local prefix="${FLIRAN_WINEPREFIX:-$FLIRAN_REPO_ROOT/build/wine-prefix}"
-    prefix="${prefix%/}"
+# fliran_wine_prefix_path: sets FLIRAN_WINE_PREFIX_PATH to the absolute path of the prefix to
+# use; when the prefix may not be used (see above) it says why and what to do, and fails. Changes
+# nothing on disk, so a script can call it before it installs or builds anything.
+fliran_wine_prefix_path() {
+    local prefix home
+    FLIRAN_WINE_PREFIX_PATH=""
+    if [ -z "${FLIRAN_WINEPREFIX+set}" ]; then
+        FLIRAN_WINE_PREFIX_PATH="$FLIRAN_REPO_ROOT/build/wine-prefix"
+        return 0
+    fi
+    prefix="$FLIRAN_WINEPREFIX"
+    if [ -z "$prefix" ]; then
+        fliran_wine__refuse "FLIRAN_WINEPREFIX is set but empty"
+        return 1
+    fi
     case "$prefix" in
-        */*) ;;
-        *) prefix="./$prefix" ;;
+        /*) ;;
+        *) prefix="${FLIRAN_CALLER_DIR:-$PWD}/$prefix" ;;
     esac
+    prefix="$(realpath -m -- "$prefix")" || return 1
+    home="$(realpath -m -- "${HOME:-/}")"
+    case "$prefix" in
+        /) fliran_wine__refuse "FLIRAN_WINEPREFIX=$FLIRAN_WINEPREFIX is the root folder"; return 1 ;;
+    esac
+    case "$home/" in
+        "$prefix"/*) fliran_wine__refuse "FLIRAN_WINEPREFIX=$FLIRAN_WINEPREFIX is your home folder or holds it"; return 1 ;;
+    esac
+    case "$FLIRAN_REPO_ROOT/" in
+        "$prefix"/*) fliran_wine__refuse "FLIRAN_WINEPREFIX=$FLIRAN_WINEPREFIX is the repository or holds it"; return 1 ;;
+    esac
+    if [ -e "$prefix" ] && ! fliran_wine__ours "$prefix"; then
+        if [ ! -d "$prefix" ] || [ -n "$(ls -A -- "$prefix" 2>/dev/null)" ]; then
+            fliran_wine__refuse "$prefix exists and was not made by this project (it has no .fliran-prefix); it is left as it is" \
+                "if it is a prefix this project began to make and never finished, delete it yourself (rm -rf $prefix)"
+            return 1
+        fi
+    fi
+    FLIRAN_WINE_PREFIX_PATH="$prefix"
+}
+
+# fliran_wine__ours DIR: true if DIR holds the marker of a prefix the project made.
+fliran_wine__ours() {
+    [ -f "$1/.fliran-prefix" ] || [ -f "$1/.fliran-ready" ]
+}
+
+fliran_wine__refuse() {
+    echo "wine-prefix: $1" >&2
+    [ -n "${2:-}" ] && echo "wine-prefix: $2" >&2
+    echo "wine-prefix: name a new or empty folder in FLIRAN_WINEPREFIX, or unset it to use build/wine-prefix" >&2
+}
+
+fliran_wine_env() {
+    local prefix
+    fliran_wine_prefix_path || return 1
+    prefix="$FLIRAN_WINE_PREFIX_PATH"
     [ -d "${prefix%/*}" ] || mkdir -p "${prefix%/*}" || return 1
-    fliran_wine__abs_dir "${prefix%/*}" || return 1
-    export WINEPREFIX="$FLIRAN_WINE__DIR/${prefix##*/}"
+    export WINEPREFIX="$prefix"
     export WINEARCH=win64
     export WINEDEBUG="${FLIRAN_WINEDEBUG:--all}"
     # Empty overrides for mscoree and mshtml: Wine never offers to install
@@ -135,6 +189,27 @@ fliran_wine__prune() {
     return $any
 }
 
+# fliran_wine__write_pid FILE PID: records PID with its start time, so that a later reader signals
+# it only while it is still that process (after a crash or a reboot the number may belong to any
+# process, and the scripts may run as root).
+fliran_wine__write_pid() {
+    fliran_wine__procstat "$2" || return 1
+    echo "$2 $FLIRAN_WINE__START" >"$1"
+}
+
+# fliran_wine__read_pid FILE: sets FLIRAN_WINE__PID to the pid recorded in FILE when that process
+# still runs with the recorded start time; otherwise empties it and fails. A file without a start
+# time (written by an older version) names no process.
+fliran_wine__read_pid() {
+    local pid="" start=""
+    FLIRAN_WINE__PID=""
+    { read -r pid start <"$1"; } 2>/dev/null || return 1
+    [[ "$pid" =~ ^[0-9]+$ ]] && [ -n "$start" ] || return 1
+    fliran_wine__procstat "$pid" && [ "$FLIRAN_WINE__STATE" != Z ] &&
+        [ "$FLIRAN_WINE__START" = "$start" ] || return 1
+    FLIRAN_WINE__PID="$pid"
+}
+
 # True while PID runs; a zombie waiting to be reaped counts as gone.
 fliran_wine__pid_running() {
     fliran_wine__procstat "$1" && [ "$FLIRAN_WINE__STATE" != Z ]
@@ -197,7 +272,15 @@ fliran_wine_prefix_ensure() {
     [ "$have" = "$FLIRAN_WINE_CONFIG" ] && return 0
     if [ ! -f "$WINEPREFIX/.fliran-ready" ]; then
         echo "wine-prefix: creating Wine prefix $WINEPREFIX (once, 10-20 s)" >&2
-        rm -rf "$WINEPREFIX"
+        # Only a prefix this project began (its marker, or the default folder in build/) is
+        # deleted to start again; fliran_wine_env has refused any other non-empty folder.
+        if fliran_wine__ours "$WINEPREFIX" || [ "$WINEPREFIX" = "$FLIRAN_REPO_ROOT/build/wine-prefix" ]; then
+            rm -rf "$WINEPREFIX"
+        fi
+        if ! mkdir -p "$WINEPREFIX" || ! : >"$WINEPREFIX/.fliran-prefix"; then
+            echo "wine-prefix: cannot write to $WINEPREFIX" >&2
+            return 1
+        fi
         if ! "${FLIRAN_WINE[@]}" wineboot -i </dev/null >"$log" 2>&1 9>&-; then
             echo "wine-prefix: wineboot -i failed, see $log" >&2
             "$FLIRAN_WINESERVER" -k </dev/null >/dev/null 2>&1 9>&-
@@ -226,18 +309,18 @@ fliran_wine__start_xvfb() {
     # test killed on timeout does not take the shared display with it.
     (setsid Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp -noreset \
         3>"$numfile" </dev/null >"$FLIRAN_WINE_STATE/xvfb.log" 2>&1 9>&- &
-     echo $! >"$FLIRAN_WINE_STATE/xvfb.pid")
+     fliran_wine__write_pid "$FLIRAN_WINE_STATE/xvfb.pid" $!)
     for ((i = 0; i < 200; i++)); do
         # Xvfb writes the number and a newline once it accepts clients.
         num=""
         read -r num <"$numfile" 2>/dev/null && [ -n "$num" ] && break
         num=""
-        fliran_wine__pid_running "$(cat "$FLIRAN_WINE_STATE/xvfb.pid")" || break
+        fliran_wine__read_pid "$FLIRAN_WINE_STATE/xvfb.pid" || break
         sleep 0.05
     done
     if [ -z "$num" ]; then
         echo "wine-prefix: Xvfb did not start, see $FLIRAN_WINE_STATE/xvfb.log" >&2
-        kill "$(cat "$FLIRAN_WINE_STATE/xvfb.pid" 2>/dev/null)" 2>/dev/null
+        fliran_wine__read_pid "$FLIRAN_WINE_STATE/xvfb.pid" && kill "$FLIRAN_WINE__PID" 2>/dev/null
         rm -f "$FLIRAN_WINE_STATE/xvfb.pid"
         return 1
     fi
@@ -252,7 +335,9 @@ fliran_wine__start_watcher() {
         fliran_wine_env
         while sleep 1; do
             fliran_wine_lock || continue
-            if [ "$(cat "$FLIRAN_WINE_STATE/watcher.pid" 2>/dev/null)" != "$$" ]; then
+            owner=""
+            read -r owner _ <"$FLIRAN_WINE_STATE/watcher.pid" 2>/dev/null
+            if [ "$owner" != "$$" ]; then
                 fliran_wine_unlock; exit 0
             fi
             if ! fliran_wine__prune; then
@@ -263,7 +348,7 @@ fliran_wine__start_watcher() {
             fliran_wine_unlock
         done' fliran-wine-watcher "$FLIRAN_WINE_TOOLS_DIR/wine-prefix.sh" \
         </dev/null >/dev/null 2>&1 9>&- &
-     echo $! >"$FLIRAN_WINE_STATE/watcher.pid")
+     fliran_wine__write_pid "$FLIRAN_WINE_STATE/watcher.pid" $!)
 }
 
 fliran_wine__running() {
@@ -277,14 +362,13 @@ fliran_wine__stop() {
     fliran_wine__log "stopping instance"
     "$FLIRAN_WINESERVER" -k </dev/null >/dev/null 2>&1 9>&-
     "$FLIRAN_WINESERVER" -w </dev/null >/dev/null 2>&1 9>&-
-    pid="$(cat "$FLIRAN_WINE_STATE/xvfb.pid" 2>/dev/null)"
-    if fliran_wine__pid_running "$pid"; then
+    if fliran_wine__read_pid "$FLIRAN_WINE_STATE/xvfb.pid"; then
+        pid="$FLIRAN_WINE__PID"
         kill "$pid" 2>/dev/null
         fliran_wine__wait_gone "$pid"
     fi
-    pid="$(cat "$FLIRAN_WINE_STATE/watcher.pid" 2>/dev/null)"
-    if [ -n "$pid" ] && [ "$pid" != "$$" ] && fliran_wine__pid_running "$pid"; then
-        kill "$pid" 2>/dev/null
+    if fliran_wine__read_pid "$FLIRAN_WINE_STATE/watcher.pid" && [ "$FLIRAN_WINE__PID" != "$$" ]; then
+        kill "$FLIRAN_WINE__PID" 2>/dev/null
     fi
     rm -f "$FLIRAN_WINE_STATE/xvfb.pid" "$FLIRAN_WINE_STATE/watcher.pid" \
         "$FLIRAN_WINE_STATE/display" "$FLIRAN_WINE_STATE/xvfb.display" \
@@ -293,11 +377,37 @@ fliran_wine__stop() {
     rm -f "$FLIRAN_WINE_STATE"/users/*
 }
 
+# Ends the Wine processes of this prefix that outlived their wineserver: a run killed outright
+# (SIGKILL, an out-of-memory kill) leaves services.exe, plugplay.exe, rpcss.exe and the like
+# running without a server, and a new session would count them as its own. Only processes whose
+# program is Wine's and whose environment names this prefix. Caller holds the lock and no user of
+# the instance is alive.
+fliran_wine__end_leftovers() {
+    local pid rest exe pids=() names=""
+    while read -r pid rest; do
+        exe="$(readlink "/proc/$pid/exe" 2>/dev/null)"
+        case "${exe##*/}" in
+            wine*) ;;
+            *) continue ;;
+        esac
+        pids+=("$pid")
+        rest="${rest%% *}"
+        names+=" ${rest##*[\\/]}"
+    done < <(fliran_wine_processes)
+    [ ${#pids[@]} -gt 0 ] || return 0
+    echo "wine-prefix: ending ${#pids[@]} Wine processes of $WINEPREFIX left by an earlier run:$names" >&2
+    kill -TERM "${pids[@]}" 2>/dev/null
+    for pid in "${pids[@]}"; do
+        fliran_wine__wait_gone "$pid"
+    done
+}
+
 # Starts display, prefix and a persistent wineserver. Caller holds the lock.
 fliran_wine__start() {
     fliran_wine__log "starting instance"
     # A previous instance whose users all died: clean it up first.
     fliran_wine__stop
+    fliran_wine__end_leftovers
     if [ -n "${DISPLAY:-}" ]; then
         echo "$DISPLAY" >"$FLIRAN_WINE_STATE/display"
     else
@@ -404,7 +514,7 @@ fliran_wine_shutdown() {
 # link is made under a temporary name and renamed over comN, so a program
 # opening the port never finds it missing.
 fliran_wine_map_com() {
-    local n="$1" dev="$2" link="$WINEPREFIX/dosdevices/com$1"
+    local dev="$2" link="$WINEPREFIX/dosdevices/com$1"
     mkdir -p "$WINEPREFIX/dosdevices" || return 1
     ln -sfn "$dev" "$link.new.$$" && mv -fT "$link.new.$$" "$link" && return 0
     rm -f "$link.new.$$"

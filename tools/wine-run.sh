@@ -28,7 +28,7 @@ case "${BASH_SOURCE[0]}" in
     */*) source "${BASH_SOURCE[0]%/*}/wine-prefix.sh" ;;
     *) source ./wine-prefix.sh ;;
 esac
-fliran_wine_env
+fliran_wine_env || exit 1
 
 case "${1:-}" in
     "")
