@@ -1,6 +1,7 @@
 # shellcheck shell=bash
-# The Debian packages the project builds, tests and runs with, and a function that installs the
-# missing ones (needs root; one `apt-get update` first). Source this file from bash.
+# The Debian packages the project builds, tests and runs with, a function that installs the
+# missing ones (needs root; one `apt-get update` first) and one that goes on as the sudo user.
+# Source this file from bash.
 
 FLIRAN_PACKAGES=(
     cmake make g++
@@ -26,4 +27,28 @@ fliran_install_packages() {
     export DEBIAN_FRONTEND=noninteractive
     apt-get update -q || return 1
     apt-get install -y -q "${missing[@]}" </dev/null || return 1
+}
+
+# fliran_as_invoking_user ROOT COMMAND...: under sudo (root, with SUDO_USER naming another user),
+# only the packages are installed as root; everything else runs as that user, so that the build
+# and the Wine prefix are theirs and a later run without sudo can use them (Wine refuses a prefix
+# that belongs to someone else). What earlier runs as root left in ROOT/build is handed back to the
+# user, then COMMAND runs as the user and its exit code ends the calling script. Without sudo this
+# does nothing; when the repository ROOT is not the user's, the run stays root's as before.
+fliran_as_invoking_user() {
+    local root="$1" user="${SUDO_USER:-}" owner
+    shift
+    [ "$(id -u)" -eq 0 ] && [ -n "$user" ] && [ "$user" != root ] || return 0
+    id -u -- "$user" >/dev/null 2>&1 || return 0
+    owner="$(stat -c %U -- "$root")" || return 0
+    if [ "$owner" != "$user" ]; then
+        echo "== $root belongs to $owner, not to $user: going on as root"
+        return 0
+    fi
+    if [ -d "$root/build" ]; then
+        find "$root/build" -xdev -user 0 -exec chown -h -- "$user:" {} + ||
+            echo "== could not hand all of $root/build back to $user" >&2
+    fi
+    echo "== going on as $user (sudo was needed only for the packages)"
+    exec runuser -u "$user" -- "$@"
 }
