@@ -212,7 +212,8 @@ TEST(TraceDebuggerProgram, HelpMistakesAndABusyPortEndItWithWhatToDo) {
       {{"--element", "Sliders"}, 2, true,
        "trace_debugger: --element \"Sliders\" is no element of the panel; the elements are: ButtonForget "},
       {{"--port", std::to_string(busy.Port())}, 1, true,
-       "trace_debugger: cannot listen on 127.0.0.1:" + std::to_string(busy.Port()) + ": "},
+       "trace_debugger: cannot listen on 127.0.0.1:" + std::to_string(busy.Port()) +
+           ": Address already in use\n  another program (another debugger?) listens there\n"},
       {{"--port", std::to_string(busy.Port())}, 1, true,
        "trace_debugger --port N, and start the panel with FLIRAN_TRACE_PORT=N\n"},
   };
