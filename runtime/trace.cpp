@@ -95,18 +95,22 @@ void ReportHop(std::uint8_t kind, const TKvorn_Event& e, const TData& d) {
   channel->Send(acknowledge.data(), acknowledge.size());
 }
 
-std::optional<std::uint16_t> TracePortFromSwitch(const char* trace, const char* port) {
+std::optional<std::uint16_t> TracePortFromSwitch(const char* trace, const char* port, std::string* problem) {
+  if (problem != nullptr) problem->clear();
   if (trace == nullptr || std::string_view(trace) != "1") return std::nullopt;
   if (port == nullptr) return kTraceDefaultPort;
   const std::string_view text(port);
-  if (text.empty() || text.size() > 5) return kTraceDefaultPort;
   std::uint32_t value = 0;
+  bool valid = !text.empty() && text.size() <= 5;
   for (char c : text) {
-    if (c < '0' || c > '9') return kTraceDefaultPort;
-    value = value * 10 + static_cast<std::uint32_t>(c - '0');
+    valid = valid && c >= '0' && c <= '9';
+    if (valid) value = value * 10 + static_cast<std::uint32_t>(c - '0');
   }
-  if (value == 0 || value > 65535) return kTraceDefaultPort;
-  return static_cast<std::uint16_t>(value);
+  if (valid && value >= 1 && value <= 65535) return static_cast<std::uint16_t>(value);
+  if (problem != nullptr) {
+    *problem = "FLIRAN_TRACE_PORT=\"" + std::string(text) + "\" is not a UDP port (1 to 65535): tracing is off";
+  }
+  return std::nullopt;
 }
 
 }  // namespace fliran

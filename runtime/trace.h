@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <optional>
+#include <string>
 
 #include "runtime/link.h"
 
@@ -87,9 +88,12 @@ bool TracingOn();
 void ReportHop(std::uint8_t kind, const TKvorn_Event& e, const TData& d);
 
 // The switch: FLIRAN_TRACE must be exactly "1"; then FLIRAN_TRACE_PORT names the debugger's
-// UDP port (a decimal 1..65535; unset or anything else gives 120). Null texts stand for unset
-// variables. Answers the port, or nothing when tracing stays off.
+// UDP port, a decimal 1..65535, or 120 when it is unset. Null texts stand for unset variables.
+// Answers the port, or nothing when tracing stays off. Any other port text (empty, "0", "5120x",
+// "99999") keeps tracing off rather than guess a port where no debugger answers and the panel
+// would wait at its first hop for good; problem (if given) then says why, naming the variable
+// and its value, and stays empty otherwise.
 inline constexpr std::uint16_t kTraceDefaultPort = 120;
-std::optional<std::uint16_t> TracePortFromSwitch(const char* trace, const char* port);
+std::optional<std::uint16_t> TracePortFromSwitch(const char* trace, const char* port, std::string* problem = nullptr);
 
 }  // namespace fliran

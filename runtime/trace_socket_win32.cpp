@@ -3,7 +3,9 @@
 
 #include <winsock2.h>
 
+#include <cstdio>
 #include <cstdlib>
+#include <string>
 
 #include "runtime/debug.h"
 #include "runtime/trace.h"
@@ -73,8 +75,12 @@ bool OpenTraceSocket(std::uint16_t port) {
 }
 
 void ApplyTraceSwitch() {
+  std::string problem;
   const std::optional<std::uint16_t> port =
-      TracePortFromSwitch(std::getenv("FLIRAN_TRACE"), std::getenv("FLIRAN_TRACE_PORT"));
+      TracePortFromSwitch(std::getenv("FLIRAN_TRACE"), std::getenv("FLIRAN_TRACE_PORT"), &problem);
+  // The panel has no console of its own, but a standard error handed down to it (a terminal under
+  // Wine, a redirection) shows the line; without one it goes nowhere, as everything else does.
+  if (!problem.empty()) std::fprintf(stderr, "fliran-panel: %s\n", problem.c_str());
   if (!port) return;
   debuggerPort = *port;
   TraceSocketOpener = &OpenForFirstElement;

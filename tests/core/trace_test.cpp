@@ -211,18 +211,27 @@ TEST(TraceDispatch, ChannelOffSendsNothingAndNeverWaits) {
   EXPECT_TRUE(transport.sent.empty());
 }
 
-TEST(TraceSwitch, OnlyTraceOneTurnsItOnAndThePortDefaultsTo120) {
+TEST(TraceSwitch, OnlyTraceOneTurnsItOnAnUnsetPortIs120AndAnInvalidOneTurnsItOff) {
   struct Row {
     const char* trace;
     const char* port;
     std::optional<std::uint16_t> expected;
+    bool saysWhy;
   };
-  const Row rows[] = {{nullptr, "5000", std::nullopt}, {"0", nullptr, std::nullopt}, {"1 ", nullptr, std::nullopt},
-                      {"1", nullptr, 120}, {"1", "", 120}, {"1", "5000", 5000}, {"1", "65535", 65535},
-                      {"1", "65536", 120}, {"1", "0", 120}, {"1", "-5", 120}, {"1", "50x", 120}};
+  const Row rows[] = {{nullptr, "5000", std::nullopt, false}, {"0", nullptr, std::nullopt, false},
+                      {"1 ", nullptr, std::nullopt, false},   {"1", nullptr, 120, false},
+                      {"1", "5000", 5000, false},             {"1", "65535", 65535, false},
+                      {"1", "1", 1, false},                   {"1", "", std::nullopt, true},
+                      {"1", "5120x", std::nullopt, true},     {"1", "99999", std::nullopt, true},
+                      {"1", "65536", std::nullopt, true},     {"1", "0", std::nullopt, true},
+                      {"1", "-1", std::nullopt, true},        {"1", "005120", std::nullopt, true}};
   for (const Row& row : rows) {
     SCOPED_TRACE(std::string(row.trace ? row.trace : "(unset)") + " / " + (row.port ? row.port : "(unset)"));
-    EXPECT_EQ(TracePortFromSwitch(row.trace, row.port), row.expected);
+    std::string problem = "left over";
+    EXPECT_EQ(TracePortFromSwitch(row.trace, row.port, &problem), row.expected);
+    const std::string why =
+        "FLIRAN_TRACE_PORT=\"" + std::string(row.port ? row.port : "") + "\" is not a UDP port (1 to 65535): tracing is off";
+    EXPECT_EQ(problem, row.saysWhy ? why : "");
   }
 }
 

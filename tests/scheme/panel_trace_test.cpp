@@ -1,6 +1,7 @@
 // The built panel traced by the trace debugger, both as separate processes, with a virtual board
 // on COM3: a click beside SliderEyes's thumb and a drag of SliderNeck's (real X input) show every
 // hop in order, and the board gets exactly what it gets from the panel run without the switch.
+// With a port that is no port the panel runs untraced and says so.
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -55,13 +56,18 @@ void Env(const wchar_t* name, const std::wstring& value) {
   SetEnvironmentVariableW(name, value.empty() ? nullptr : value.c_str());
 }
 
+// A file of the temporary folder named for this process and what.
+std::wstring TempFile(const wchar_t* what) {
+  wchar_t temp[MAX_PATH] = {};
+  GetTempPathW(MAX_PATH, temp);
+  return std::wstring(temp) + L"fliran-" + what + L"-" + std::to_wstring(GetCurrentProcessId()) + L".txt";
+}
+
 constexpr const char* kToThePort = "0x01530F78 FanOutLines.outEvent 0 -> SerialPort.inWrite  str \"";
 
 TEST(PanelTraced, SliderHopsComeInOrderAndTheBoardGetsWhatItGetsUntraced) {
   FLIRAN_REQUIRE_BOARDS();
-  wchar_t temp[MAX_PATH] = {};
-  GetTempPathW(MAX_PATH, temp);
-  const std::wstring output = std::wstring(temp) + L"fliran-trace-" + std::to_wstring(GetCurrentProcessId()) + L".txt";
+  const std::wstring output = TempFile(L"trace");
   test::TChildProcess debugger(test::ProgramBesideThis(L"trace_debugger.exe"), L"--run --time --port 0", output);
   ASSERT_TRUE(debugger.Started());
   std::string port;
@@ -163,6 +169,28 @@ TEST(PanelTraced, SliderHopsComeInOrderAndTheBoardGetsWhatItGetsUntraced) {
   std::printf("drag: %zu lines written, %zu hops in %.3f s (%.0f hops/s); within the moves %.0f hops/s\n", lines,
               dragHops, seconds, seconds > 0 ? static_cast<double>(dragHops) / seconds : 0.0,
               inMoves > 0 ? static_cast<double>(moveHops) / inMoves : 0.0);
+  EXPECT_EQ(panel.CloseWithKeys(), 0);
+}
+
+TEST(PanelTraced, AnInvalidPortLeavesThePanelUntracedAndSaysWhy) {
+  // Port 120 would be a guess where no debugger answers: the panel would wait at its first hop,
+  // the port pick, for good.
+  FLIRAN_REQUIRE_BOARDS();
+  const std::wstring output = TempFile(L"panel");
+  const Board board(3);
+  Env(L"FLIRAN_TRACE", L"1");
+  Env(L"FLIRAN_TRACE_PORT", L"5120x");
+  TPanelUser panel(output);
+  Env(L"FLIRAN_TRACE", L"");
+  Env(L"FLIRAN_TRACE_PORT", L"");
+  ASSERT_NE(panel.Form(), nullptr);
+  ASSERT_TRUE(panel.Pick(3));
+  ASSERT_TRUE(board.WaitEvent("opened"));
+  ASSERT_TRUE(panel.Click(kSliderEyes, 170, 10));
+  ASSERT_TRUE(board.WaitReceived(2));
+  EXPECT_EQ(OutputLines(output),
+            std::vector<std::string>{
+                "fliran-panel: FLIRAN_TRACE_PORT=\"5120x\" is not a UDP port (1 to 65535): tracing is off"});
   EXPECT_EQ(panel.CloseWithKeys(), 0);
 }
 

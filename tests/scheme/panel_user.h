@@ -38,7 +38,9 @@ constexpr TPlace kMemo{L"obj_EDIT", 25, 315, 385, 145};
 // The panel started as a process of its own: what a user does to it, and what its windows show.
 class TPanelUser {
  public:
-  TPanelUser() : process_(test::ProgramBesideThis(L"" FLIRAN_PANEL_EXE), L"") {
+  // With output, the panel's standard output and error go to that file.
+  explicit TPanelUser(const std::wstring& output = {})
+      : process_(test::ProgramBesideThis(L"" FLIRAN_PANEL_EXE), L"", output) {
     if (process_.Started()) form_ = process_.WaitForWindow(L"obj_Form");
   }
 

@@ -1,38 +1,35 @@
 // The trace debugger: listens on 127.0.0.1 for the panel's hop reports, prints one line per hop
-// and tells the panel when each hop may go on.
-//
-//   trace_debugger [--port N] [--run] [--element NAME]... [--time]
-//
-//   --port N        the UDP port (the panel's FLIRAN_TRACE_PORT; default 120; 0: any free port)
-//   --run           run freely: every hop goes on at once (continue for any link)
-//   --element NAME  show and hold only hops from or to this element; others go on at once
-//   --time          put the seconds since the first hop before each line
-//
-// Stepping (without --run), after each hop line: Enter lets this hop go on, "r" and Enter runs
-// freely from here, "s" and Enter stops tracing (the panel goes on untraced) and quits. Ctrl-C
-// or the end of the input stops tracing too.
+// and tells the panel when each hop may go on. trace_debugger --help tells how to use it; the
+// decisions (options, answers, which sender is the panel, the closing line) are in session.h.
 #ifdef _WIN32
 #include <winsock2.h>
 #include <ws2tcpip.h>
+#include <windows.h>
 #else
 #include <arpa/inet.h>
 #include <netinet/in.h>
+#include <poll.h>
 #include <sys/select.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
+#include <termios.h>
 #include <unistd.h>
+
+#include <cerrno>
 #endif
 
+#include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <iostream>
 #include <string>
 #include <vector>
 
 #include "runtime/trace.h"
 #include "tools/trace_debugger/hop_line.h"
+#include "tools/trace_debugger/session.h"
 
 namespace {
 
@@ -52,32 +49,24 @@ void CloseSocket(TSocket s) { close(s); }
 volatile std::sig_atomic_t interrupted = 0;
 void OnInterrupt(int) { interrupted = 1; }
 
-struct TOptions {
-  unsigned port = kTraceDefaultPort;
-  bool run = false;
-  bool time = false;
-  std::vector<std::string> elements;
+// Why the last socket call failed.
+struct TSocketError {
+  TListenFailure Failure = TListenFailure::Other;
+  std::string Reason;
 };
-
-bool ParseOptions(int argc, char** argv, TOptions* options) {
-  for (int i = 1; i < argc; ++i) {
-    const std::string arg = argv[i];
-    if (arg == "--run") {
-      options->run = true;
-    } else if (arg == "--time") {
-      options->time = true;
-    } else if (arg == "--port" && i + 1 < argc) {
-      char* end = nullptr;
-      const unsigned long port = std::strtoul(argv[++i], &end, 10);
-      if (*end != '\0' || port > 65535) return false;
-      options->port = static_cast<unsigned>(port);
-    } else if (arg == "--element" && i + 1 < argc) {
-      options->elements.emplace_back(argv[++i]);
-    } else {
-      return false;
-    }
-  }
-  return true;
+TSocketError LastSocketError() {
+#ifdef _WIN32
+  const int code = WSAGetLastError();
+  if (code == WSAEACCES) return {TListenFailure::Denied, "permission denied"};
+  if (code == WSAEADDRINUSE) return {TListenFailure::InUse, "address already in use"};
+  return {TListenFailure::Other, "socket error " + std::to_string(code)};
+#else
+  const int code = errno;
+  const TListenFailure failure = code == EACCES || code == EPERM ? TListenFailure::Denied
+                                 : code == EADDRINUSE            ? TListenFailure::InUse
+                                                                 : TListenFailure::Other;
+  return {failure, std::strerror(code)};
+#endif
 }
 
 // The debugger's socket on 127.0.0.1.
@@ -86,15 +75,22 @@ class TListener {
   explicit TListener(unsigned port) {
 #ifdef _WIN32
     WSADATA data;
-    if (WSAStartup(MAKEWORD(2, 2), &data) != 0) return;
+    if (WSAStartup(MAKEWORD(2, 2), &data) != 0) {
+      error_ = {TListenFailure::Other, "no sockets (WSAStartup failed)"};
+      return;
+    }
 #endif
     socket_ = socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP);
-    if (socket_ == kNoSocket) return;
+    if (socket_ == kNoSocket) {
+      error_ = LastSocketError();
+      return;
+    }
     sockaddr_in local{};
     local.sin_family = AF_INET;
     local.sin_addr.s_addr = inet_addr("127.0.0.1");
     local.sin_port = htons(static_cast<std::uint16_t>(port));
     if (bind(socket_, reinterpret_cast<const sockaddr*>(&local), sizeof local) != 0) {
+      error_ = LastSocketError();
       CloseSocket(socket_);
       socket_ = kNoSocket;
       return;
@@ -110,41 +106,146 @@ class TListener {
   TListener& operator=(const TListener&) = delete;
 
   bool Open() const { return socket_ != kNoSocket; }
+  const TSocketError& Error() const { return error_; }
   unsigned Port() const { return port_; }
 
   // The next datagram, waiting at most 200 ms (so an interrupt is seen); its length, 0 for none.
-  std::size_t Receive(std::uint8_t* buffer, std::size_t size, sockaddr_in* from) {
+  std::size_t Receive(std::uint8_t* buffer, std::size_t size, TSender* from) {
     fd_set readable;
     FD_ZERO(&readable);
     FD_SET(socket_, &readable);
     timeval wait{0, 200000};
     if (select(static_cast<int>(socket_) + 1, &readable, nullptr, nullptr, &wait) != 1) return 0;
-    socklen_t fromSize = sizeof *from;
+    sockaddr_in source{};
+    socklen_t sourceSize = sizeof source;
     const auto got = recvfrom(socket_, reinterpret_cast<char*>(buffer), static_cast<int>(size), 0,
-                              reinterpret_cast<sockaddr*>(from), &fromSize);
+                              reinterpret_cast<sockaddr*>(&source), &sourceSize);
+    *from = TSender{ntohl(source.sin_addr.s_addr), ntohs(source.sin_port)};
     return got > 0 ? static_cast<std::size_t>(got) : 0;
   }
 
-  void Command(const sockaddr_in& to, std::uint32_t command, std::uint32_t linkId) {
+  void Command(const TSender& to, std::uint32_t command, std::uint32_t linkId) {
     std::uint8_t bytes[8];
     PutWord(bytes, command);
     PutWord(bytes + 4, linkId);
-    sendto(socket_, reinterpret_cast<const char*>(bytes), sizeof bytes, 0, reinterpret_cast<const sockaddr*>(&to),
-           sizeof to);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(to.Address);
+    address.sin_port = htons(to.Port);
+    sendto(socket_, reinterpret_cast<const char*>(bytes), sizeof bytes, 0, reinterpret_cast<const sockaddr*>(&address),
+           sizeof address);
   }
 
  private:
   TSocket socket_ = kNoSocket;
   unsigned port_ = 0;
+  TSocketError error_;
 };
+
+// The answers typed on standard input, a line at a time, read unbuffered by the C library so
+// that what was typed ahead can be dropped: from a terminal (or console) and from a pipe. A
+// file stays whole: it is a script of answers given on purpose.
+class TInput {
+ public:
+  // The next line without its line feed (a last line may lack it); false at the end of the
+  // input, on an error, or once an interrupt came.
+  bool ReadLine(std::string* line) {
+    for (;;) {
+      const std::size_t end = pending_.find('\n');
+      if (end != std::string::npos) {
+        *line = pending_.substr(0, end);
+        pending_.erase(0, end + 1);
+        return true;
+      }
+      if (interrupted != 0) return false;
+      if (ended_) return TakeLastLine(line);
+      char chunk[256];
+      const long got = ReadSome(chunk, sizeof chunk);
+      if (got <= 0) {
+        ended_ = true;
+        return TakeLastLine(line);
+      }
+      pending_.append(chunk, static_cast<std::size_t>(got));
+    }
+  }
+
+  // Drops what was typed and not yet taken.
+  void DropTypedAhead() {
+#ifdef _WIN32
+    const HANDLE in = GetStdHandle(STD_INPUT_HANDLE);
+    DWORD mode = 0;
+    switch (GetFileType(in)) {
+      case FILE_TYPE_CHAR:
+        if (GetConsoleMode(in, &mode)) FlushConsoleInputBuffer(in);
+        break;
+      case FILE_TYPE_PIPE:
+        for (DWORD waiting = 0; PeekNamedPipe(in, nullptr, 0, nullptr, &waiting, nullptr) && waiting > 0;) {
+          char chunk[256];
+          DWORD got = 0;
+          if (!ReadFile(in, chunk, std::min<DWORD>(waiting, sizeof chunk), &got, nullptr) || got == 0) break;
+        }
+        break;
+      default:
+        return;
+    }
+#else
+    struct stat status {};
+    if (fstat(STDIN_FILENO, &status) == 0 && S_ISREG(status.st_mode)) return;
+    if (isatty(STDIN_FILENO)) {
+      tcflush(STDIN_FILENO, TCIFLUSH);
+    } else {
+      for (;;) {
+        pollfd in{STDIN_FILENO, POLLIN, 0};
+        if (poll(&in, 1, 0) != 1) break;
+        char chunk[256];
+        const ssize_t got = read(STDIN_FILENO, chunk, sizeof chunk);
+        if (got == 0) ended_ = true;
+        if (got <= 0) break;
+      }
+    }
+#endif
+    pending_.clear();
+  }
+
+ private:
+  std::string pending_;
+  bool ended_ = false;
+
+  bool TakeLastLine(std::string* line) {
+    if (pending_.empty()) return false;
+    *line = pending_;
+    pending_.clear();
+    return true;
+  }
+
+  static long ReadSome(char* buffer, std::size_t size) {
+#ifdef _WIN32
+    DWORD got = 0;
+    if (!ReadFile(GetStdHandle(STD_INPUT_HANDLE), buffer, static_cast<DWORD>(size), &got, nullptr)) return -1;
+    return static_cast<long>(got);
+#else
+    return static_cast<long>(read(STDIN_FILENO, buffer, size));  // an interrupt ends it (no SA_RESTART)
+#endif
+  }
+};
+
+void PrintLine(const std::string& line) {
+  std::printf("%s\n", line.c_str());
+  std::fflush(stdout);
+}
 
 }  // namespace
 
 int main(int argc, char** argv) {
   TOptions options;
-  if (!ParseOptions(argc, argv, &options)) {
-    std::fprintf(stderr, "usage: trace_debugger [--port N] [--run] [--element NAME]... [--time]\n");
+  const std::string error = ParseOptions(std::vector<std::string>(argv + 1, argv + argc), &options);
+  if (!error.empty()) {
+    std::fprintf(stderr, "trace_debugger: %s\n", error.c_str());
     return 2;
+  }
+  if (options.Help) {
+    std::fputs(HelpText().c_str(), stdout);
+    return 0;
   }
 #ifdef _WIN32
   std::signal(SIGINT, OnInterrupt);
@@ -155,59 +256,77 @@ int main(int argc, char** argv) {
   sigaction(SIGTERM, &action, nullptr);
 #endif
 
-  TListener listener(options.port);
+  TListener listener(options.Port);
   if (!listener.Open()) {
-    std::fprintf(stderr, "trace_debugger: cannot listen on 127.0.0.1:%u\n", options.port);
+    std::fprintf(stderr, "%s\n",
+                 ListenFailureText(options.Port, listener.Error().Failure, listener.Error().Reason).c_str());
     return 1;
   }
-  std::printf("listening on 127.0.0.1:%u\n", listener.Port());
-  std::fflush(stdout);
+  PrintLine("listening on 127.0.0.1:" + std::to_string(listener.Port()));
 
-  bool running = options.run;
-  bool havePanel = false;
-  sockaddr_in panel{};
+  TInput input;
+  TSenderFilter senders;
+  bool running = options.Run;
   long long hops = 0;
+  long long shown = 0;
   std::chrono::steady_clock::time_point first;
   std::chrono::steady_clock::time_point last;
   std::uint8_t buffer[1024];
   while (interrupted == 0) {
-    sockaddr_in from{};
+    TSender from;
     const std::size_t length = listener.Receive(buffer, sizeof buffer, &from);
+    if (length == 0) continue;
     THop hop;
-    if (length == 0 || !ReadHop(buffer, length, &hop)) continue;  // acknowledges say nothing new
-    panel = from;
-    havePanel = true;
+    const bool report = ReadHop(buffer, length, &hop);
+    std::string note;
+    if (!senders.Accept(from, report, &note)) {
+      if (!note.empty()) std::fprintf(stderr, "%s\n", note.c_str());
+      continue;
+    }
+    if (!report) continue;  // acknowledges say nothing new
+    const TSender panel = *senders.Panel();
     const auto now = std::chrono::steady_clock::now();
     if (hops++ == 0) first = now;
     last = now;
 
-    bool shown = options.elements.empty();
-    for (const std::string& element : options.elements) shown = shown || HopConcerns(hop, element);
-    if (!shown) {
-      listener.Command(from, TraceCommandContinue, hop.LinkId);
+    bool wanted = options.Elements.empty();
+    for (const std::string& element : options.Elements) wanted = wanted || HopConcerns(hop, element);
+    if (!wanted) {
+      listener.Command(panel, TraceCommandContinue, hop.LinkId);
       continue;
     }
-    if (options.time) std::printf("%10.6f ", std::chrono::duration<double>(now - first).count());
-    std::printf("%s\n", HopLine(buffer, length).c_str());
-    std::fflush(stdout);
+    ++shown;
+    // Whatever was typed before this line could be seen is not an answer to it.
+    if (!running) input.DropTypedAhead();
+    std::string line = HopLine(buffer, length);
+    if (options.Time) {
+      char seconds[32];
+      std::snprintf(seconds, sizeof seconds, "%10.6f ", std::chrono::duration<double>(now - first).count());
+      line = seconds + line;
+    }
+    PrintLine(line);
     if (running) {
-      listener.Command(from, TraceCommandContinue, kTraceAnyLink);
+      listener.Command(panel, TraceCommandContinue, kTraceAnyLink);
       continue;
     }
-    std::string answer;
-    if (!std::getline(std::cin, answer) || answer == "s" || answer == "q") break;
-    if (answer == "r") running = true;
-    listener.Command(from, TraceCommandContinue, running ? kTraceAnyLink : hop.LinkId);
+    TAnswer answer = TAnswer::Again;
+    for (std::string typed; answer == TAnswer::Again;) {
+      if (!input.ReadLine(&typed)) {
+        answer = TAnswer::Stop;
+        break;
+      }
+      answer = ReadAnswer(typed);
+      if (answer == TAnswer::Again) PrintLine(kAskAgain);
+    }
+    if (answer == TAnswer::Stop) break;
+    if (answer == TAnswer::Run) running = true;
+    listener.Command(panel, TraceCommandContinue, running ? kTraceAnyLink : hop.LinkId);
   }
   // Whatever ended the session, the panel goes on untraced instead of waiting for us.
-  if (havePanel) {
-    listener.Command(panel, TraceCommandStop, kTraceAnyLink);
-    std::printf("tracing stopped\n");
-    std::fflush(stdout);
+  if (senders.Panel()) {
+    listener.Command(*senders.Panel(), TraceCommandStop, kTraceAnyLink);
+    PrintLine("tracing stopped");
   }
-  if (hops > 1) {
-    const double seconds = std::chrono::duration<double>(last - first).count();
-    std::fprintf(stderr, "%lld hops in %.3f s from the first to the last\n", hops, seconds);
-  }
+  PrintLine(SummaryLine(shown, hops, std::chrono::duration<double>(last - first).count()));
   return 0;
 }
