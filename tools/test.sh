@@ -108,8 +108,9 @@ script_step() {
 
 # The README's run command as on a new user's first run: a Wine prefix of its
 # own, created from nothing; the panel started with the virtual board, shown,
-# photographed, closed, nothing of the run left behind. Then Ctrl-C and a
-# closed terminal on a running panel.
+# photographed, closed, nothing of the run left behind. Then the run command's
+# stories (tests/scripts/run_panel_test.sh): signals, a second run, a device, a
+# traced run, a killed run, "-- /ih".
 check_run_panel() {
     export FLIRAN_WINEPREFIX="$ROOT/build/check-prefix"
     "$ROOT/tools/wine-run.sh" --shutdown >/dev/null 2>&1
