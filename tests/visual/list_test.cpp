@@ -12,6 +12,8 @@
 #include "visual/memo.h"
 #include "visual_test.h"
 
+#include <commctrl.h>
+
 namespace fliran {
 namespace {
 
@@ -173,6 +175,35 @@ TEST_F(Lists, MemoAddPutsEachPieceOnItsOwnLineAndReportsIt) {
     if (row.addToTop == 0) {
       EXPECT_EQ(ToString(changes.values[changes.values.size() - 2]), row.text);
     }
+  }
+}
+
+// Leaves WM_SETREDRAW to the platform's default handling, which switches redrawing off by
+// clearing the window's visible bit (the controls of some platforms handle it themselves).
+LRESULT CALLBACK DefaultRedraw(HWND wnd, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR) {
+  if (message == WM_SETREDRAW) return DefWindowProcW(wnd, message, wParam, lParam);
+  return DefSubclassProc(wnd, message, wParam, lParam);
+}
+
+TEST_F(Lists, SettingAllLinesOfAShownListKeepsItShownAndTheMemoTakesAClick) {
+  test::TXInputLock inputLock;
+  ASSERT_TRUE(inputLock.Held());
+  for (const bool defaultRedraw : {false, true}) {
+    for (Kind kind : {Kind::Combo, Kind::Memo}) {
+      SCOPED_TRACE(std::string(kind == Kind::Memo ? "memo" : "combo box") + (defaultRedraw ? ", default redraw" : ""));
+      TKvornWinList* list = Make(kind, "");
+      if (defaultRedraw) SetWindowSubclass(list->Control->Handle(), &DefaultRedraw, 1, 0);
+      RunStartProcs();
+      ASSERT_TRUE(IsWindowVisible(list->Control->Handle()));
+      list->SetItemsText("a\r\nb\r\n");
+      EXPECT_EQ(Text(list), "a\r\nb");
+      EXPECT_TRUE(IsWindowVisible(list->Control->Handle()));
+    }
+    POINT middle{100, 50};
+    ClientToScreen(memo_->Control->Handle(), &middle);
+    ASSERT_TRUE(test::XInputOn(caption_, "mousemove --sync " + test::At(middle) + " click 1"));
+    EXPECT_TRUE(test::PumpUntil([&] { return GetFocus() == memo_->Control->Handle(); })) << "the click missed the memo";
+    SetFocus(nullptr);
   }
 }
 
