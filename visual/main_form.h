@@ -85,6 +85,8 @@ class TKvornMainForm : public TKvornWin {
   void Start();
   void PaintBackground(TControl* sender, HDC dc);
   void PostInnerMessage();
+  // The bounds to save: the window's, or where it returns to when it is minimised.
+  RECT RestoredBounds() const;
   void StoreNothing(bool save);
   void StoreInRegistry(bool save);
   void StoreInIniFile(bool save);
