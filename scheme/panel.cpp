@@ -7,7 +7,6 @@
 
 #include "runtime/app.h"
 #include "runtime/cp1251.h"
-#include "runtime/start_procs.h"
 #include "scheme/links.h"
 
 namespace fliran {
@@ -119,7 +118,6 @@ TClassMainForm_14B8550::TInstanceRegistration::~TInstanceRegistration() {
 }
 
 void TClassMainForm_14B8550::TMainFormDeleter::operator()(TKvornMainForm* form) const {
-  RemoveStartProcs(form);
   const bool ownsApp = form->IsMain;
   std::default_delete<TKvornMainForm>()(form);
   // After a normal run the message loop has shut the application window down already.

@@ -32,10 +32,14 @@ TKvornMainForm::TKvornMainForm(TControl* parent) : TKvornWin(parent), Background
   PositionStoreMethod = MakeMethod<&TKvornMainForm::StoreNothing>(this);
 }
 
+// A form that goes before the start procedures run takes its own along, or they would call into
+// freed memory; and its form-list entry, by the handle it was listed under, since its window
+// (and with it its handle) may be gone already.
 TKvornMainForm::~TKvornMainForm() {
+  RemoveStartProcs(this);
   Background.reset();
-  if (TStrListEx* forms = FormList(); forms != nullptr && Control != nullptr && Control->Handle() != nullptr) {
-    const std::int32_t i = forms->IndexOfObject(Control->Handle());
+  if (TStrListEx* forms = FormList(); forms != nullptr && ListedHandle != nullptr) {
+    const std::int32_t i = forms->IndexOfObject(ListedHandle);
     if (i >= 0) forms->DeleteLine(i);
   }
 }
@@ -85,8 +89,9 @@ void TKvornMainForm::Init() {
   }
   const bool visible = Visible;
   Visible = false;  // the start handler shows the form
-  if (!IsMain && Control->CreateControlWindow() && FormList() != nullptr) {
-    FormList()->InsertObject(0, "", Control->Handle());
+  if (!IsMain && ListedHandle == nullptr && Control->CreateControlWindow() && FormList() != nullptr) {
+    ListedHandle = Control->Handle();
+    FormList()->InsertObject(0, "", ListedHandle);
   }
   TKvornWin::Init();
   Visible = visible;

@@ -61,6 +61,7 @@ class TKvornMainForm : public TKvornWin {
   TKvorn_Event outDeactivate;
   TKvorn_Event outStart;         // once, before the form is first shown
   TKvorn_Event outClose;         // the main form is closing
+  HWND ListedHandle = nullptr;   // the window handle Init put into the form list (secondary forms)
 
   // parent: null for a top-level form (a child of the application window).
   explicit TKvornMainForm(TControl* parent = nullptr);

@@ -2,6 +2,7 @@
 // opacity, the start, following the main form, the close procedure (the close command typed for
 // real), and the registry and ini position stores read back from outside the element.
 #include <cstdio>
+#include <memory>
 #include <string>
 
 #include "runtime/cp1251.h"
@@ -116,6 +117,30 @@ TEST_F(MainForm, MovingTheMainFormMovesTheApplicationWindowAndItsFollowers) {
   const RECT app = AppWindow->BoundsRect();
   EXPECT_EQ(app.left * 10000 + app.top, 100 * 10000 + 120);
   EXPECT_EQ(app.right - app.left, 300);
+}
+
+TEST_F(MainForm, AFormThatGoesBeforeTheStartTakesItsStartProcedureAndFormListEntryAlong) {
+  MakeForm()->Visible = false;  // the main form: the forms below are secondary ones, listed in the form list
+  for (const bool windowFirst : {false, true}) {
+    SCOPED_TRACE(windowFirst ? "its window destroyed first" : "window and element together");
+    const std::size_t procs = StartProcCount();
+    auto form = std::make_unique<TKvornMainForm>();
+    form->Init();
+    const HWND wnd = form->Control->Handle();
+    ASSERT_EQ(FormList()->IndexOfObject(wnd), 0);
+    ASSERT_EQ(StartProcCount(), procs + 1);
+    Recorder starts;
+    form->outStart = starts.Link();
+    if (windowFirst) {
+      DestroyWindow(wnd);
+      test::PumpQueued();
+    }
+    form.reset();
+    EXPECT_EQ(StartProcCount(), procs);
+    EXPECT_EQ(FormList()->IndexOfObject(wnd), -1);
+    RunStartProcs();
+    EXPECT_TRUE(starts.values.empty());
+  }
 }
 
 TEST_F(MainForm, UserCloseIsRefusedByDataCancelCloseAndAForcedCloseIsNot) {
