@@ -295,6 +295,23 @@ TEST_F(Lists, ReplaceItemChangesOnlyALineThatExistsWithItsBreak) {
   }
 }
 
+TEST_F(Lists, MemoSelectsALineWithItsBreakAndNothingForAnIndexOutOfRange) {
+  TKvornMemo* memo = MakeMemo("ab\r\ncd\r\nef");
+  struct Row {
+    std::int32_t index;
+    std::int32_t start, length;  // length 0: nothing selected
+  } const rows[] = {{-1, 0, 0}, {0, 0, 4}, {1, 4, 4}, {2, 8, 2}, {3, 0, 0}, {1000, 0, 0}, {-7, 0, 0}};
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.index);
+    memo->Control->SetSelStart(5);
+    memo->Control->SetSelLength(3);  // a selection the call replaces or takes away
+    memo->SelectItem(row.index);
+    EXPECT_EQ(memo->Control->SelLength(), row.length);
+    if (row.length > 0) EXPECT_EQ(memo->Control->SelStart(), row.start);
+    EXPECT_EQ(memo->Control->GetText(), "ab\r\ncd\r\nef");
+  }
+}
+
 TEST_F(Lists, AttachmentsAreStoredAndOnlyOwnerDrawnRowsReachThePainter) {
   struct Probe {
     int attached = 0, detached = 0, painted = 0;
