@@ -337,6 +337,9 @@ void TClassMainForm_14B8550::CreateElements() {
   FrameDisplay->UseTextGetter();  // without a getter the edit box reports nothing
   FrameDisplay->ClearOnEnter = true;
   FrameDisplay->Init();
+  // Made after the picture, it would lie below it, and the picture (from x 20) would cover all of
+  // the count (10..50) but a sliver: above it, the count shows over the picture's corner.
+  FrameDisplay->Control->BringToFront();
   done();
 
   // 29, 30

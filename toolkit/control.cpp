@@ -281,6 +281,11 @@ void TControl::SetStyle(DWORD style) {
   Invalidate();
 }
 
+void TControl::BringToFront() {
+  if (!CreateControlWindow()) return;
+  SetWindowPos(handle_, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_NOOWNERZORDER);
+}
+
 void TControl::SetExStyle(DWORD exStyle) {
   exStyle_ = exStyle;
   if (handle_ == nullptr) return;

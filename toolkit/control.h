@@ -263,6 +263,8 @@ class TControl : public TObj {
   bool Focused() const;
   bool CanFocus() const;
   void Invalidate();
+  // Puts the window above its siblings (it takes over where they overlap), without activating it.
+  void BringToFront();
 
   // ---- appearance ---------------------------------------------------------------------------
   std::uint32_t Color() const { return color_; }

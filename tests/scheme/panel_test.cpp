@@ -102,6 +102,9 @@ TEST_F(PanelTest, HasItsElementsInOrderAndStartsInItsInitialState) {
   EXPECT_EQ(TextOf(panel_->FrameDisplay->Control->Handle()), "0");
   EXPECT_EQ(TextOf(panel_->ReplyLog->Control->Handle()), "");
   EXPECT_EQ(TextOf(panel_->ButtonForget->Control->Handle()), "ЗАБЫТЬ ПОЗУ\r\nочистиь данные"_cp1251);
+  // The frame counter (10..50) overlaps the picture's left edge (from 20): it lies above the
+  // picture, so the count shows whole over the picture's corner.
+  EXPECT_EQ(ChildWindowFromPointEx(form, POINT{35, 50}, CWP_ALL), panel_->FrameDisplay->Control->Handle());
 
   HWND combo = panel_->PortChooser->Control->Handle();
   EXPECT_EQ(TextOf(combo), "ПОРТ НЕ ОПРЕДЕЛЁН"_cp1251);
