@@ -289,7 +289,8 @@ class TControl : public TObj {
   void SetWindowAlpha(std::uint8_t alpha);
   // Text alignment: 0 left, 1 right, 2 centre (the kind's alignment styles).
   void SetTextAlign(int align);
-  // STATIC: size the control to its text whenever text or font change.
+  // STATIC: size the control so that its client area holds its text whenever text, font or
+  // border change.
   void SetAutoSize(bool autoSize);
 
   // ---- texts --------------------------------------------------------------------------------
