@@ -225,7 +225,7 @@ RECT TKvornMainForm::RestoredBounds() const {
   bounds = placement.rcNormalPosition;
   // A top-level window's restored rectangle counts from the work area of its screen (which
   // starts beside a taskbar at the left or top); tool windows count from the screen itself.
-  if (GetParent(wnd) == nullptr && (Control->ExStyle() & WS_EX_TOOLWINDOW) == 0) {
+  if ((Control->Style() & WS_CHILD) == 0 && (Control->ExStyle() & WS_EX_TOOLWINDOW) == 0) {
     MONITORINFO monitor{};
     monitor.cbSize = sizeof monitor;
     if (GetMonitorInfoW(MonitorFromWindow(wnd, MONITOR_DEFAULTTONEAREST), &monitor) != FALSE) {
