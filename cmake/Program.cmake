@@ -50,6 +50,11 @@ fliran_add_test(entry_tests
   LIBS fliran_toolkit
 )
 fliran_uses_built_panel(entry_tests)
+# The program's entry with a panel whose construction fails half-way.
+add_executable(failing_panel WIN32 scheme/main.cpp tests/program/failing_panel.cpp)
+target_link_libraries(failing_panel PRIVATE fliran_scheme)
+target_compile_definitions(entry_tests PRIVATE FLIRAN_FAILING_PANEL_EXE="$<TARGET_FILE_NAME:failing_panel>")
+add_dependencies(entry_tests failing_panel)
 add_dependencies(program_tests fliran-panel)
 
 # Start-up benchmark helpers (tools/startup-bench.sh).

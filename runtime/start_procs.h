@@ -15,7 +15,7 @@ void AddStartProc(TStartProc proc);
 void RunStartProcs();
 std::size_t StartProcCount();
 // Removes every start procedure bound to object, which is going before the procedures run
-// (a scheme whose construction failed takes its main form's procedure back this way).
+// (a main form element takes its own back this way when it goes).
 void RemoveStartProcs(const void* object);
 
 }  // namespace fliran

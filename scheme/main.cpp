@@ -6,6 +6,7 @@
 #include "runtime/modules.h"
 #include "runtime/trace_socket.h"
 #include "scheme/panel.h"
+#include "toolkit/fatal_error.h"
 #include "toolkit/win.h"
 
 #include <memory>
@@ -18,10 +19,18 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     ShowInfoBox();
     return 0;
   }
-  auto panel = std::make_unique<TClassMainForm_14B8550>();
-  SchemeInstance = panel.get();
-  ShowMainForm(panel->MainForm->Visible);
-  RunMessageLoop(AppWindow);
-  panel.reset();
+  std::unique_ptr<TClassMainForm_14B8550> panel;
+  try {
+    // A construction that fails has destroyed the elements it made, the last made first, by
+    // the time the exception arrives here.
+    panel = std::make_unique<TClassMainForm_14B8550>();
+    SchemeInstance = panel.get();
+    ShowMainForm(panel->MainForm->Visible);
+    RunMessageLoop(AppWindow);
+    panel.reset();
+  } catch (...) {
+    // Without this the runtime would end the program without a word and without unwinding.
+    FatalError("WinMain");
+  }
   return 0;
 }

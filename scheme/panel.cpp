@@ -7,7 +7,6 @@
 
 #include "runtime/app.h"
 #include "runtime/cp1251.h"
-#include "runtime/start_procs.h"
 #include "scheme/links.h"
 
 namespace fliran {
@@ -119,7 +118,6 @@ TClassMainForm_14B8550::TInstanceRegistration::~TInstanceRegistration() {
 }
 
 void TClassMainForm_14B8550::TMainFormDeleter::operator()(TKvornMainForm* form) const {
-  RemoveStartProcs(form);
   const bool ownsApp = form->IsMain;
   std::default_delete<TKvornMainForm>()(form);
   // After a normal run the message loop has shut the application window down already.
@@ -339,6 +337,9 @@ void TClassMainForm_14B8550::CreateElements() {
   FrameDisplay->UseTextGetter();  // without a getter the edit box reports nothing
   FrameDisplay->ClearOnEnter = true;
   FrameDisplay->Init();
+  // Made after the picture, it would lie below it, and the picture (from x 20) would cover all of
+  // the count (10..50) but a sliver: above it, the count shows over the picture's corner.
+  FrameDisplay->Control->BringToFront();
   done();
 
   // 29, 30

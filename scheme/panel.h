@@ -42,8 +42,8 @@ inline constexpr std::array<std::string_view, 34> kPanelElements{
 
 class TClassMainForm_14B8550 {
  public:
-  // The main form goes with its start procedure (still listed when the construction fails before
-  // the start) and, when nobody shut the application window down, with that window too.
+  // The main form goes (taking its start procedure along, still listed when the construction
+  // fails before the start) and, when nobody shut the application window down, that window too.
   struct TMainFormDeleter {
     void operator()(TKvornMainForm* form) const;
   };

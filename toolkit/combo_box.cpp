@@ -84,7 +84,7 @@ LRESULT CALLBACK ComboChildProc(HWND wnd, UINT message, WPARAM wParam, LPARAM lP
     }
     return CallWindowProcW(previous, wnd, message, wParam, lParam);
   } catch (...) {
-    FatalToolkitError("ComboChildProc");
+    FatalError("ComboChildProc");
   }
 }
 

@@ -278,7 +278,13 @@ void TControl::SetStyle(DWORD style) {
   SetWindowLongPtrW(handle_, GWL_STYLE, static_cast<LONG_PTR>(style));
   SetWindowPos(handle_, nullptr, 0, 0, 0, 0,
                SWP_FRAMECHANGED | SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOOWNERZORDER);
+  AdjustAutoSize();  // the border may have changed
   Invalidate();
+}
+
+void TControl::BringToFront() {
+  if (!CreateControlWindow()) return;
+  SetWindowPos(handle_, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_NOOWNERZORDER);
 }
 
 void TControl::SetExStyle(DWORD exStyle) {
@@ -288,6 +294,7 @@ void TControl::SetExStyle(DWORD exStyle) {
   SetWindowLongPtrW(handle_, GWL_EXSTYLE, static_cast<LONG_PTR>(exStyle));
   SetWindowPos(handle_, nullptr, 0, 0, 0, 0,
                SWP_FRAMECHANGED | SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOOWNERZORDER);
+  AdjustAutoSize();  // the edge may have changed
 }
 
 RECT TControl::BoundsRect() const {
@@ -520,7 +527,15 @@ void TControl::AdjustAutoSize() {
   DrawTextW(dc, text.empty() ? L" " : text.c_str(), -1, &r, DT_CALCRECT | DT_NOPREFIX);
   SelectObject(dc, old);
   ReleaseDC(handle_, dc);
-  SetSize(r.right - r.left, r.bottom - r.top);
+  // The text fills the client area; the window is larger by its border, or the border would
+  // take the text's last pixels.
+  RECT window{};
+  RECT client{};
+  GetWindowRect(handle_, &window);
+  GetClientRect(handle_, &client);
+  const int frameWidth = (window.right - window.left) - client.right;
+  const int frameHeight = (window.bottom - window.top) - client.bottom;
+  SetSize(r.right - r.left + frameWidth, r.bottom - r.top + frameHeight);
 }
 
 // ---------------------------------------------------------------------------------------------

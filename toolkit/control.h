@@ -263,6 +263,8 @@ class TControl : public TObj {
   bool Focused() const;
   bool CanFocus() const;
   void Invalidate();
+  // Puts the window above its siblings (it takes over where they overlap), without activating it.
+  void BringToFront();
 
   // ---- appearance ---------------------------------------------------------------------------
   std::uint32_t Color() const { return color_; }
@@ -287,7 +289,8 @@ class TControl : public TObj {
   void SetWindowAlpha(std::uint8_t alpha);
   // Text alignment: 0 left, 1 right, 2 centre (the kind's alignment styles).
   void SetTextAlign(int align);
-  // STATIC: size the control to its text whenever text or font change.
+  // STATIC: size the control so that its client area holds its text whenever text, font or
+  // border change.
   void SetAutoSize(bool autoSize);
 
   // ---- texts --------------------------------------------------------------------------------

@@ -5,6 +5,7 @@
 
 #include "runtime/cp1251.h"
 #include "toolkit/control.h"
+#include "toolkit/fatal_error.h"
 
 namespace fliran {
 
@@ -52,12 +53,5 @@ bool CtrlOrAltDown();
 
 // Requests a WM_MOUSELEAVE for the window (through _TrackMouseEvent when the platform has it).
 void TrackMouseLeave(HWND wnd);
-
-// An exception reached a window procedure: that is a bug. Called inside the catch block: shows
-// the exception's text in a message box (also printed to stderr), then ends the process with
-// FatalErrorExitCode.
-[[noreturn]] void FatalToolkitError(const char* where) noexcept;
-inline constexpr UINT FatalErrorExitCode = 3;
-inline constexpr std::string_view FatalErrorCaption = "Внутренняя ошибка"_cp1251;
 
 }  // namespace fliran

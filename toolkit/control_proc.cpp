@@ -11,12 +11,13 @@
 
 namespace fliran {
 
-[[noreturn]] void FatalToolkitError(const char* where) noexcept {
+[[noreturn]] void FatalError(const char* where) noexcept {
   // An exception inside message handling is a bug: unwinding through the platform's frames is
-  // not possible, and carrying on would leave the window half handled. A program without a
-  // console has nobody reading stderr, so the user is told in a message box what failed; then
-  // the program ends with exit code 3. The box's own message loop may run other handlers that
-  // fail as well: the second failure ends the program at once.
+  // not possible, and carrying on would leave the window half handled. One that reaches the
+  // program entry has nowhere left to go. A program without a console has nobody reading
+  // stderr, so the user is told in a message box what failed; then the program ends with exit
+  // code 3. The box's own message loop may run other handlers that fail as well: the second
+  // failure ends the program at once.
   static bool reporting = false;
   if (reporting) ExitProcess(FatalErrorExitCode);
   reporting = true;
@@ -27,7 +28,7 @@ namespace fliran {
     what = e.what();
   } catch (...) {
   }
-  std::fprintf(stderr, "fatal: exception escaped to the window procedure (%s): %s\n", where, what.c_str());
+  std::fprintf(stderr, "fatal: unhandled exception (%s): %s\n", where, what.c_str());
   std::fflush(stderr);
   // The program speaks Russian to its user, like the rest of its texts.
   const std::wstring text = Cp1251ToWide("Внутренняя ошибка программы, она будет закрыта."_cp1251) + L"\n\n" +
@@ -76,7 +77,7 @@ LRESULT CALLBACK DeferredFreeProc(HWND wnd, UINT message, WPARAM wParam, LPARAM 
     control->Free();
     control->DropHold();  // the hold taken when the request was posted
   } catch (...) {
-    FatalToolkitError("deferred free");
+    FatalError("deferred free");
   }
   return 0;
 }
@@ -140,7 +141,7 @@ LRESULT CALLBACK ToolkitWindowProc(HWND wnd, UINT message, WPARAM wParam, LPARAM
     if (AppWindow != nullptr) return AppWindow->WndProc(msg);
     return DefWindowProcW(wnd, message, wParam, lParam);
   } catch (...) {
-    FatalToolkitError("ToolkitWindowProc");
+    FatalError("ToolkitWindowProc");
   }
 }
 

@@ -32,10 +32,14 @@ TKvornMainForm::TKvornMainForm(TControl* parent) : TKvornWin(parent), Background
   PositionStoreMethod = MakeMethod<&TKvornMainForm::StoreNothing>(this);
 }
 
+// A form that goes before the start procedures run takes its own along, or they would call into
+// freed memory; and its form-list entry, by the handle it was listed under, since its window
+// (and with it its handle) may be gone already.
 TKvornMainForm::~TKvornMainForm() {
+  RemoveStartProcs(this);
   Background.reset();
-  if (TStrListEx* forms = FormList(); forms != nullptr && Control != nullptr && Control->Handle() != nullptr) {
-    const std::int32_t i = forms->IndexOfObject(Control->Handle());
+  if (TStrListEx* forms = FormList(); forms != nullptr && ListedHandle != nullptr) {
+    const std::int32_t i = forms->IndexOfObject(ListedHandle);
     if (i >= 0) forms->DeleteLine(i);
   }
 }
@@ -85,8 +89,9 @@ void TKvornMainForm::Init() {
   }
   const bool visible = Visible;
   Visible = false;  // the start handler shows the form
-  if (!IsMain && Control->CreateControlWindow() && FormList() != nullptr) {
-    FormList()->InsertObject(0, "", Control->Handle());
+  if (!IsMain && ListedHandle == nullptr && Control->CreateControlWindow() && FormList() != nullptr) {
+    ListedHandle = Control->Handle();
+    FormList()->InsertObject(0, "", ListedHandle);
   }
   TKvornWin::Init();
   Visible = visible;
@@ -208,6 +213,28 @@ bool TKvornMainForm::CloseForm(bool userClose) {
 
 void TKvornMainForm::StoreNothing(bool) {}
 
+RECT TKvornMainForm::RestoredBounds() const {
+  RECT bounds = Control->BoundsRect();
+  HWND wnd = Control->Handle();
+  if (wnd == nullptr || IsIconic(wnd) == FALSE) return bounds;
+  // A minimised window lies at -32000: saved so, the next start would put the window off every
+  // screen. The rectangle the window returns to is saved instead.
+  WINDOWPLACEMENT placement{};
+  placement.length = sizeof placement;
+  if (GetWindowPlacement(wnd, &placement) == FALSE) return bounds;
+  bounds = placement.rcNormalPosition;
+  // A top-level window's restored rectangle counts from the work area of its screen (which
+  // starts beside a taskbar at the left or top); tool windows count from the screen itself.
+  if ((Control->Style() & WS_CHILD) == 0 && (Control->ExStyle() & WS_EX_TOOLWINDOW) == 0) {
+    MONITORINFO monitor{};
+    monitor.cbSize = sizeof monitor;
+    if (GetMonitorInfoW(MonitorFromWindow(wnd, MONITOR_DEFAULTTONEAREST), &monitor) != FALSE) {
+      OffsetRect(&bounds, monitor.rcWork.left - monitor.rcMonitor.left, monitor.rcWork.top - monitor.rcMonitor.top);
+    }
+  }
+  return bounds;
+}
+
 void TKvornMainForm::StoreInRegistry(bool save) {
   if (Control == nullptr || Control->Handle() == nullptr) return;
   const std::wstring keyName = Cp1251ToWide("Software\\" + PositionStore);
@@ -218,8 +245,9 @@ void TKvornMainForm::StoreInRegistry(bool save) {
         ERROR_SUCCESS) {
       return;
     }
-    const DWORD values[4] = {static_cast<DWORD>(Control->Left()), static_cast<DWORD>(Control->Top()),
-                             static_cast<DWORD>(Control->Height()), static_cast<DWORD>(Control->Width())};
+    const RECT r = RestoredBounds();
+    const DWORD values[4] = {static_cast<DWORD>(r.left), static_cast<DWORD>(r.top), static_cast<DWORD>(r.bottom - r.top),
+                             static_cast<DWORD>(r.right - r.left)};
     for (int i = 0; i < 4; ++i) {
       RegSetValueExW(key, Names[i], 0, REG_DWORD, reinterpret_cast<const BYTE*>(&values[i]), sizeof(DWORD));
     }
@@ -251,10 +279,11 @@ void TKvornMainForm::StoreInIniFile(bool save) {
   ini->Section = PositionStore.substr(p + IniMarker.size());
   ini->Mode = save ? 1 : 0;
   if (save) {
-    ini->IniInteger("Left", Control->Left());
-    ini->IniInteger("Top", Control->Top());
-    ini->IniInteger("Width", Control->Width());
-    ini->IniInteger("Height", Control->Height());
+    const RECT r = RestoredBounds();
+    ini->IniInteger("Left", r.left);
+    ini->IniInteger("Top", r.top);
+    ini->IniInteger("Width", r.right - r.left);
+    ini->IniInteger("Height", r.bottom - r.top);
     return;
   }
   Control->SetPosition(ini->IniInteger("Left", Control->Left()), Control->Top());

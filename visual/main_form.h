@@ -61,6 +61,7 @@ class TKvornMainForm : public TKvornWin {
   TKvorn_Event outDeactivate;
   TKvorn_Event outStart;         // once, before the form is first shown
   TKvorn_Event outClose;         // the main form is closing
+  HWND ListedHandle = nullptr;   // the window handle Init put into the form list (secondary forms)
 
   // parent: null for a top-level form (a child of the application window).
   explicit TKvornMainForm(TControl* parent = nullptr);
@@ -85,6 +86,8 @@ class TKvornMainForm : public TKvornWin {
   void Start();
   void PaintBackground(TControl* sender, HDC dc);
   void PostInnerMessage();
+  // The bounds to save: the window's, or where it returns to when it is minimised.
+  RECT RestoredBounds() const;
   void StoreNothing(bool save);
   void StoreInRegistry(bool save);
   void StoreInIniFile(bool save);

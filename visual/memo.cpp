@@ -30,6 +30,12 @@ std::int32_t TKvornMemo::AddItem(std::string_view text) {
 }
 
 void TKvornMemo::SelectItem(std::int32_t i) {
+  // An index out of range means no current line, as for every list: nothing is selected. (The
+  // line start of such an index is 0, or the caret's line for -1, which selected up to the end.)
+  if (i < 0 || i >= Control->ItemCount()) {
+    Control->SetSelStart(-1);  // a selection from -1 is none: the edit control only drops it
+    return;
+  }
   const std::int32_t start = Control->LineStart(i);
   Control->SetSelStart(start);
   Control->SetSelLength(i + 1 < Control->ItemCount() ? Control->LineStart(i + 1) - start : -1);

@@ -21,7 +21,7 @@ class TKvornMemo : public TKvornEWinList {
   void CollectItems() override;
   // Appends text, on a new line unless the last line is empty.
   std::int32_t AddItem(std::string_view text) override;
-  // Selects line i together with its line break.
+  // Selects line i together with its line break; an index out of range selects nothing.
   void SelectItem(std::int32_t i) override;
   // Replaces line i together with its line break, which the new text keeps.
   void ReplaceItem(const TData& index, const TData& text) override;

@@ -14,12 +14,16 @@ void TKvornWinList::CollectItems() {
 }
 
 void TKvornWinList::BeginLoad(std::int32_t) {
-  if (Control->Visible()) Control->SendToControl(WM_SETREDRAW, FALSE, 0);
+  // A control that leaves WM_SETREDRAW to the platform's default handling loses its visible bit
+  // with it: EndLoad goes by this record, not by that bit, or redrawing never came back.
+  RedrawStopped = Control->Visible();
+  if (RedrawStopped) Control->SendToControl(WM_SETREDRAW, FALSE, 0);
   Control->ClearItems();
 }
 
 void TKvornWinList::EndLoad() {
-  if (!Control->Visible()) return;
+  if (!RedrawStopped) return;
+  RedrawStopped = false;
   Control->SendToControl(WM_SETREDRAW, TRUE, 0);
   InvalidateRect(Control->Handle(), nullptr, FALSE);
 }

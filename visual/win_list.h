@@ -23,6 +23,7 @@ class TKvornWinList : public TKvornWin {
   TKvorn_Event dataItem;            // pull point: an integer stored with the added line
   TKvorn_Event outChange;           // the content changed
   TKvorn_Event outSelect;           // the user picked a line
+  bool RedrawStopped = false;       // BeginLoad switched redrawing off; EndLoad switches it on
 
   using TKvornWin::TKvornWin;
 

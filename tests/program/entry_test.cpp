@@ -1,4 +1,5 @@
-// The program as a separate process: the /ih switch and a normal start and close.
+// The program as a separate process: the /ih switch, a normal start and close, and a start whose
+// panel cannot be built.
 #include <gtest/gtest.h>
 
 #include <cwchar>
@@ -14,6 +15,8 @@ namespace fliran {
 namespace {
 
 std::wstring PanelPath() { return test::ProgramBesideThis(L"" FLIRAN_PANEL_EXE); }
+// The program's entry with a panel whose construction throws at its twelfth element.
+std::wstring FailingPanelPath() { return test::ProgramBesideThis(L"" FLIRAN_FAILING_PANEL_EXE); }
 
 struct WindowInfo {
   HWND window;
@@ -88,6 +91,25 @@ TEST(ProgramEntry, AnythingElseStartsThePanelAndClosingExitsWithZero) {
   ExpectPanelStarts(L"");
   ExpectPanelStarts(L"/IH");
   ExpectPanelStarts(L"x /ih");
+}
+
+TEST(ProgramEntry, FailingConstructionDestroysWhatWasBuiltShowsTheErrorBoxAndExitsWithCode3) {
+  test::TXInputLock inputLock;  // the box takes the foreground
+  ASSERT_TRUE(inputLock.Held());
+  test::TChildProcess panel(FailingPanelPath(), L"");
+  ASSERT_TRUE(panel.Started());
+  HWND box = panel.WaitForWindow(L"#32770");
+  ASSERT_NE(box, nullptr) << "no error box";
+  EXPECT_EQ(WideToCp1251(TitleOf(box)), "Внутренняя ошибка"_cp1251);
+  wchar_t text[512] = {};
+  GetDlgItemTextW(box, 0xFFFF, text, 512);
+  EXPECT_NE(WideToCp1251(text).find("панель не построена"_cp1251), std::string::npos) << WideToCp1251(text);
+  // The form, its eleven elements after it and the application window went before the box came.
+  for (const WindowInfo& w : WindowsOf(panel.Id())) {
+    EXPECT_NE(w.className.rfind(L"obj_", 0), 0u) << "a panel window is left: " << WideToCp1251(w.className);
+  }
+  PostMessageW(box, WM_COMMAND, IDOK, 0);
+  EXPECT_EQ(panel.ExitCode(), 3);
 }
 
 }  // namespace

@@ -46,6 +46,18 @@ TEST(PanelInUse, FirstLookPickComThreeGlowAndCloseWithAltF4) {
   const LONG style = GetWindowLongW(panel.Form(), GWL_STYLE);
   EXPECT_EQ(style & WS_CAPTION, WS_CAPTION);
   EXPECT_EQ(style & (WS_THICKFRAME | WS_MINIMIZEBOX | WS_MAXIMIZEBOX), 0);
+  // Only the form can be seen: the application window (it keeps the taskbar button) follows the
+  // form's moves and lies behind it, inside its rectangle.
+  const std::vector<HWND> shown = panel.ShownWindows();
+  ASSERT_FALSE(shown.empty());
+  EXPECT_EQ(shown.front(), panel.Form()) << "a window of the panel lies above its form";
+  for (HWND w : shown) {
+    RECT other{};
+    GetWindowRect(w, &other);
+    RECT both{};
+    IntersectRect(&both, &other, &r);
+    EXPECT_TRUE(EqualRect(&both, &other)) << "a window of the panel shows beside its form: " << TPanelUser::TextOf(w);
+  }
 
   EXPECT_EQ(panel.Position(kSliderEyes), 90);
   EXPECT_EQ(panel.Position(kSliderNeck), 270);

@@ -102,6 +102,9 @@ TEST_F(PanelTest, HasItsElementsInOrderAndStartsInItsInitialState) {
   EXPECT_EQ(TextOf(panel_->FrameDisplay->Control->Handle()), "0");
   EXPECT_EQ(TextOf(panel_->ReplyLog->Control->Handle()), "");
   EXPECT_EQ(TextOf(panel_->ButtonForget->Control->Handle()), "ЗАБЫТЬ ПОЗУ\r\nочистиь данные"_cp1251);
+  // The frame counter (10..50) overlaps the picture's left edge (from 20): it lies above the
+  // picture, so the count shows whole over the picture's corner.
+  EXPECT_EQ(ChildWindowFromPointEx(form, POINT{35, 50}, CWP_ALL), panel_->FrameDisplay->Control->Handle());
 
   HWND combo = panel_->PortChooser->Control->Handle();
   EXPECT_EQ(TextOf(combo), "ПОРТ НЕ ОПРЕДЕЛЁН"_cp1251);
@@ -110,6 +113,52 @@ TEST_F(PanelTest, HasItsElementsInOrderAndStartsInItsInitialState) {
   wchar_t line[64] = {};
   SendMessageW(combo, CB_GETLBTEXT, 8, reinterpret_cast<LPARAM>(line));
   EXPECT_EQ(WideToCp1251(line), "CJM 8");
+}
+
+// The panel's texts keep the widths they were laid out for: its "Arial" is drawn with Arial's
+// metrics (under Wine, Liberation Sans), and a label sized to its text shows all of it inside its
+// border.
+TEST_F(PanelTest, TextsHaveArialsWidthsAndTheLabelsHoldTheirTexts) {
+  HDC dc = GetDC(nullptr);
+  LOGFONTW font{};
+  ASSERT_NE(GetObjectW(panel_->LabelEyes->Control->Font()->FontHandle(), sizeof font, &font), 0);
+  EXPECT_STREQ(font.lfFaceName, L"Arial");
+  EXPECT_EQ(font.lfWeight, FW_BOLD);
+  font.lfHeight = -2048;  // one unit of the font's design grid a pixel: no rounding to pixels
+  const HFONT em = CreateFontIndirectW(&font);
+  const HGDIOBJ old = SelectObject(dc, em);
+  // Arial Bold's advance widths in its 2048-unit grid; a wider face (DejaVu Sans, Wine's next
+  // choice without Liberation Sans) has 2134 for m and 1425 for 0.
+  struct Row {
+    const wchar_t* text;
+    LONG width;
+  } const rows[] = {{L"m", 1821}, {L"i", 569}, {L"0", 1139}, {L"W", 1933}, {L" ", 569}};
+  for (const Row& row : rows) {
+    SIZE size{};
+    GetTextExtentPoint32W(dc, row.text, 1, &size);
+    EXPECT_EQ(size.cx, row.width) << WideToCp1251(row.text);
+  }
+  SelectObject(dc, old);
+  DeleteObject(em);
+  ReleaseDC(nullptr, dc);
+
+  for (const TKvornLabel* label : {panel_->LabelEyes.get(), panel_->LabelNeck.get(), panel_->LabelMouth.get(),
+                                   panel_->LabelFrames.get()}) {
+    HWND wnd = label->Control->Handle();
+    SCOPED_TRACE(TextOf(wnd));
+    HDC labelDc = GetDC(wnd);
+    const HGDIOBJ before = SelectObject(labelDc, label->Control->Font()->FontHandle());
+    const std::wstring text = Cp1251ToWide(TextOf(wnd));
+    RECT needed{};
+    DrawTextW(labelDc, text.c_str(), -1, &needed, DT_CALCRECT | DT_NOPREFIX);
+    SelectObject(labelDc, before);
+    ReleaseDC(wnd, labelDc);
+    RECT client{};
+    GetClientRect(wnd, &client);
+    EXPECT_GE(client.right, needed.right);
+    EXPECT_GE(client.bottom, needed.bottom);
+    EXPECT_NE(GetWindowLongW(wnd, GWL_STYLE) & WS_BORDER, 0);
+  }
 }
 
 // Every row of the table is installed into a record with its index and id, calling the element

@@ -46,6 +46,17 @@ class TPanelUser {
 
   HWND Form() const { return form_; }
 
+  // The visible top-level windows of the panel's process, from the top of the z order down.
+  std::vector<HWND> ShownWindows() const {
+    std::vector<HWND> shown;
+    for (HWND w = GetTopWindow(nullptr); w != nullptr; w = GetWindow(w, GW_HWNDNEXT)) {
+      DWORD owner = 0;
+      GetWindowThreadProcessId(w, &owner);
+      if (owner == process_.Id() && IsWindowVisible(w)) shown.push_back(w);
+    }
+    return shown;
+  }
+
   // The control at place, or null.
   HWND Find(const TPlace& place) const {
     struct TSearch {

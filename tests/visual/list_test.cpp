@@ -12,6 +12,8 @@
 #include "visual/memo.h"
 #include "visual_test.h"
 
+#include <commctrl.h>
+
 namespace fliran {
 namespace {
 
@@ -176,6 +178,35 @@ TEST_F(Lists, MemoAddPutsEachPieceOnItsOwnLineAndReportsIt) {
   }
 }
 
+// Leaves WM_SETREDRAW to the platform's default handling, which switches redrawing off by
+// clearing the window's visible bit (the controls of some platforms handle it themselves).
+LRESULT CALLBACK DefaultRedraw(HWND wnd, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR) {
+  if (message == WM_SETREDRAW) return DefWindowProcW(wnd, message, wParam, lParam);
+  return DefSubclassProc(wnd, message, wParam, lParam);
+}
+
+TEST_F(Lists, SettingAllLinesOfAShownListKeepsItShownAndTheMemoTakesAClick) {
+  test::TXInputLock inputLock;
+  ASSERT_TRUE(inputLock.Held());
+  for (const bool defaultRedraw : {false, true}) {
+    for (Kind kind : {Kind::Combo, Kind::Memo}) {
+      SCOPED_TRACE(std::string(kind == Kind::Memo ? "memo" : "combo box") + (defaultRedraw ? ", default redraw" : ""));
+      TKvornWinList* list = Make(kind, "");
+      if (defaultRedraw) SetWindowSubclass(list->Control->Handle(), &DefaultRedraw, 1, 0);
+      RunStartProcs();
+      ASSERT_TRUE(IsWindowVisible(list->Control->Handle()));
+      list->SetItemsText("a\r\nb\r\n");
+      EXPECT_EQ(Text(list), "a\r\nb");
+      EXPECT_TRUE(IsWindowVisible(list->Control->Handle()));
+    }
+    POINT middle{100, 50};
+    ClientToScreen(memo_->Control->Handle(), &middle);
+    ASSERT_TRUE(test::XInputOn(caption_, "mousemove --sync " + test::At(middle) + " click 1"));
+    EXPECT_TRUE(test::PumpUntil([&] { return GetFocus() == memo_->Control->Handle(); })) << "the click missed the memo";
+    SetFocus(nullptr);
+  }
+}
+
 TEST_F(Lists, ComboAddStoresTheChainedIntegerAndSelectsTheAddedLine) {
   TKvornComboBox* combo = MakeCombo(PanelPorts);
   combo->SelectAdded = 1;
@@ -261,6 +292,23 @@ TEST_F(Lists, ReplaceItemChangesOnlyALineThatExistsWithItsBreak) {
     list->ReplaceItem(row.index, StrValue(row.replacement));
     const std::string got = Text(list);
     EXPECT_TRUE(got == row.text) << got.size() << " bytes: " << got.substr(0, 24);
+  }
+}
+
+TEST_F(Lists, MemoSelectsALineWithItsBreakAndNothingForAnIndexOutOfRange) {
+  TKvornMemo* memo = MakeMemo("ab\r\ncd\r\nef");
+  struct Row {
+    std::int32_t index;
+    std::int32_t start, length;  // length 0: nothing selected
+  } const rows[] = {{-1, 0, 0}, {0, 0, 4}, {1, 4, 4}, {2, 8, 2}, {3, 0, 0}, {1000, 0, 0}, {-7, 0, 0}};
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.index);
+    memo->Control->SetSelStart(5);
+    memo->Control->SetSelLength(3);  // a selection the call replaces or takes away
+    memo->SelectItem(row.index);
+    EXPECT_EQ(memo->Control->SelLength(), row.length);
+    if (row.length > 0) EXPECT_EQ(memo->Control->SelStart(), row.start);
+    EXPECT_EQ(memo->Control->GetText(), "ab\r\ncd\r\nef");
   }
 }
 

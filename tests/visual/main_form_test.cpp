@@ -2,6 +2,7 @@
 // opacity, the start, following the main form, the close procedure (the close command typed for
 // real), and the registry and ini position stores read back from outside the element.
 #include <cstdio>
+#include <memory>
 #include <string>
 
 #include "runtime/cp1251.h"
@@ -118,6 +119,30 @@ TEST_F(MainForm, MovingTheMainFormMovesTheApplicationWindowAndItsFollowers) {
   EXPECT_EQ(app.right - app.left, 300);
 }
 
+TEST_F(MainForm, AFormThatGoesBeforeTheStartTakesItsStartProcedureAndFormListEntryAlong) {
+  MakeForm()->Visible = false;  // the main form: the forms below are secondary ones, listed in the form list
+  for (const bool windowFirst : {false, true}) {
+    SCOPED_TRACE(windowFirst ? "its window destroyed first" : "window and element together");
+    const std::size_t procs = StartProcCount();
+    auto form = std::make_unique<TKvornMainForm>();
+    form->Init();
+    const HWND wnd = form->Control->Handle();
+    ASSERT_EQ(FormList()->IndexOfObject(wnd), 0);
+    ASSERT_EQ(StartProcCount(), procs + 1);
+    Recorder starts;
+    form->outStart = starts.Link();
+    if (windowFirst) {
+      DestroyWindow(wnd);
+      test::PumpQueued();
+    }
+    form.reset();
+    EXPECT_EQ(StartProcCount(), procs);
+    EXPECT_EQ(FormList()->IndexOfObject(wnd), -1);
+    RunStartProcs();
+    EXPECT_TRUE(starts.values.empty());
+  }
+}
+
 TEST_F(MainForm, UserCloseIsRefusedByDataCancelCloseAndAForcedCloseIsNot) {
   struct Row {
     const char* what;
@@ -207,10 +232,15 @@ TEST_F(MainForm, UserClicksRightButtonMoveAndTheCloseCommandFireOnceEachAndNothi
 // for the first time (no real show is needed for the load), answers where it was put.
 class PositionStore : public test::ElementTest {
  protected:
-  RECT SaveAndRestore(const std::string& store) {
+  // minimised: the saver is closed minimised, as a user may close it from its taskbar button.
+  RECT SaveAndRestore(const std::string& store, bool minimised = false) {
     TKvornMainForm* saver = MakeForm(nullptr, saved);
     saver->PositionStore = store;
     saver->Init();
+    if (minimised) {
+      ShowWindow(saver->Control->Handle(), SW_SHOWMINNOACTIVE);
+      EXPECT_TRUE(IsIconic(saver->Control->Handle()));
+    }
     SendMessageW(saver->Control->Handle(), WM_CLOSE, 0, 1);
     test::TakeQuitMessage();
     TKvornMainForm* restorer = MakeForm();
@@ -275,24 +305,33 @@ TEST_F(PositionStore, RegistryKeyGetsFourDwordsAndTheNextStartRestoresThem) {
   }
   EXPECT_NE(listed.find("REG_DWORD"), std::string::npos) << listed;
   RegDeleteKeyW(HKEY_CURRENT_USER, key.c_str());
+  // Closed minimised: saved as it is when restored (the ini file's test says why).
+  const RECT restoredFromMinimised = SaveAndRestore(name, true);
+  EXPECT_TRUE(EqualRect(&restoredFromMinimised, &saved));
+  RegDeleteKeyW(HKEY_CURRENT_USER, key.c_str());
 }
 
 TEST_F(PositionStore, IniFileBesideTheProgramGetsTheSectionAndTheNextStartRestoresIt) {
-  const std::string file = "visual_test_" + std::to_string(GetCurrentProcessId()) + ".ini";
-  const std::wstring path = Cp1251ToWide(ProgramDirectory() + file);
-  const RECT restored = SaveAndRestore(file + "\\Win");
-  EXPECT_TRUE(EqualRect(&restored, &saved));
-  std::string text(512, '\0');
-  if (FILE* f = _wfopen(path.c_str(), L"rb"); f != nullptr) {
-    text.resize(std::fread(text.data(), 1, text.size(), f));
-    std::fclose(f);
+  // A form closed while minimised saves where it is when restored, not the platform's parking
+  // place of minimised windows (-32000), from which the next start would open off every screen.
+  for (const bool minimised : {false, true}) {
+    SCOPED_TRACE(minimised ? "closed minimised" : "closed as shown");
+    const std::string file = "visual_test_" + std::to_string(GetCurrentProcessId()) + ".ini";
+    const std::wstring path = Cp1251ToWide(ProgramDirectory() + file);
+    const RECT restored = SaveAndRestore(file + "\\Win", minimised);
+    EXPECT_TRUE(EqualRect(&restored, &saved));
+    std::string text(512, '\0');
+    if (FILE* f = _wfopen(path.c_str(), L"rb"); f != nullptr) {
+      text.resize(std::fread(text.data(), 1, text.size(), f));
+      std::fclose(f);
+    }
+    std::size_t at = 0;
+    for (const char* line : {"[Win]", "Left=50", "Top=60", "Width=300", "Height=200"}) {
+      at = text.find(line, at);
+      EXPECT_NE(at, std::string::npos) << line << " missing or out of order in:\n" << text;
+    }
+    DeleteFileW(path.c_str());
   }
-  std::size_t at = 0;
-  for (const char* line : {"[Win]", "Left=50", "Top=60", "Width=300", "Height=200"}) {
-    at = text.find(line, at);
-    EXPECT_NE(at, std::string::npos) << line << " missing or out of order in:\n" << text;
-  }
-  DeleteFileW(path.c_str());
 }
 
 }  // namespace

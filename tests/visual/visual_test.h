@@ -48,9 +48,9 @@ bool XInputOn(const std::string& caption, const std::string& commands);
 std::string At(POINT p);  // "x y" for xdotool
 
 // Dispatch on, the program's modules made and the process-wide state reset. Forms made with
-// MakeForm live until the end of the test: their start procedures run (hidden) before they go,
-// since the start list cannot forget them. Then the application window is shut down and the
-// message queue emptied.
+// MakeForm live until the end of the test; the start procedures still listed then run (the forms
+// hidden), so that none is left for the next test. Then the application window is shut down and
+// the message queue emptied.
 class ElementTest : public fliran::testing::WithDispatch {
  protected:
   void SetUp() override;
