@@ -164,13 +164,14 @@ fliran_as_invoking_user "$ROOT" "$ROOT/tools/run-panel.sh" "${rerun_args[@]}"
 mkdir -p "$ROOT/build" || die "cannot create $ROOT/build" "check the permissions of $ROOT"
 build_log="$ROOT/build/run-panel-build.log"
 # build_step WHAT COMMAND...: runs one build command with its output going to the build log and
-# shows how far it got (make's percentages, at most one line per ten).
+# shows how far it got (make's percentages of the files it compiles or links, at most one line
+# per ten; nothing when all is up to date).
 build_step() {
     echo "== $1"
     shift
     "$@" 2>&1 | tee -a "$build_log" | awk '
-        match($0, /^\[ *[0-9]+%\]/) {
-            pct = substr($0, RSTART + 1, RLENGTH - 3) + 0
+        /^\[ *[0-9]+%\] (Building|Linking)/ {
+            pct = substr($0, 2, index($0, "%") - 2) + 0
             if (int(pct / 10) > shown) { shown = int(pct / 10); printf "   %d%%\n", pct; fflush() }
         }'
 }
