@@ -10,6 +10,7 @@ namespace fliran {
 
 namespace {
 
+// Whether any link starts or ends at the element.
 bool Linked(std::string_view element) {
   for (const TPanelLink& link : kPanelLinks) {
     if (link.Source == element || link.Target == element) return true;
