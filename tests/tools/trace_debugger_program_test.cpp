@@ -213,7 +213,7 @@ TEST(TraceDebuggerProgram, HelpMistakesAndABusyPortEndItWithWhatToDo) {
       {{"--help"}, 0, false, "  r Enter         run freely from here\n"},
       {{"--run", "--bogus"}, 2, true, "trace_debugger: unknown option \"--bogus\"; see trace_debugger --help\n"},
       {{"--element", "Sliders"}, 2, true,
-       "trace_debugger: --element \"Sliders\" is no element of the panel; the elements are: ButtonForget "},
+       "trace_debugger: --element \"Sliders\" is no element of the panel; the elements with links are: ButtonForget "},
       {{"--port", std::to_string(busy.Port())}, 1, true,
        "trace_debugger: cannot listen on 127.0.0.1:" + std::to_string(busy.Port()) +
            ": Address already in use\n  another program (another debugger?) listens there\n"},

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "scheme/elements.h"
 #include "scheme/links.h"
 
 namespace fliran::debugger {
@@ -64,7 +65,11 @@ std::string ParseOptions(const std::vector<std::string>& args, TOptions* options
       const std::vector<std::string_view> names = PanelElements();
       const std::string& name = args[++i];
       if (!std::binary_search(names.begin(), names.end(), std::string_view(name))) {
-        std::string error = "--element " + Quoted(name) + " is no element of the panel; the elements are:";
+        // The form, the labels and the picture are elements too, but no link touches them.
+        std::string error = "--element " + Quoted(name) +
+                            (IsPanelElement(name) ? " has no links, so no hop comes from or to it"
+                                                  : " is no element of the panel") +
+                            "; the elements with links are:";
         for (std::string_view known : names) error += " " + std::string(known);
         return error;
       }
