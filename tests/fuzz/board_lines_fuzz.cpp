@@ -15,15 +15,18 @@ namespace {
 using board_sim::LineSplitter;
 
 // The command a line names by the protocol, if any: digits only (trailing CRs dropped), and a
-// value of 0..540 (a servo) or 600..603.
-std::optional<int> ReferenceCommand(std::string_view line) {
+// value of 0..180, 181..360, 361..540 (eyes, neck, mouth) or 600..603.
+std::optional<board_sim::Command> ReferenceCommand(std::string_view line) {
+  using board_sim::CommandKind;
   line = line.substr(0, line.find_last_not_of('\r') + 1);
   if (line.empty() || line.find_first_not_of("0123456789") != std::string_view::npos) return std::nullopt;
   long value = 0;
   for (char c : line) value = std::min(value * 10 + (c - '0'), 1000000L);
-  if (value <= board_sim::mouth_max || (value >= board_sim::cmd_toggle_glow && value <= board_sim::cmd_play)) {
-    return static_cast<int>(value);
-  }
+  const int n = static_cast<int>(value);
+  if (n <= 540) return board_sim::Command{n <= 180 ? CommandKind::eyes : n <= 360 ? CommandKind::neck : CommandKind::mouth, n};
+  constexpr CommandKind buttons[] = {CommandKind::toggle_glow, CommandKind::store_frame, CommandKind::recentre,
+                                     CommandKind::play};
+  if (value >= 600 && value <= 603) return board_sim::Command{buttons[n - 600], n};
   return std::nullopt;
 }
 
@@ -66,9 +69,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FUZZ_CHECK(line.text == text.substr(0, LineSplitter::max_line_length));
     if (!line.overlong) {
       const board_sim::ParsedLine parsed = board_sim::parse_line(line.text);
-      const std::optional<int> command = ReferenceCommand(text);
+      const std::optional<board_sim::Command> command = ReferenceCommand(text);
       FUZZ_CHECK(parsed.command.has_value() == command.has_value());
-      FUZZ_CHECK(!command || parsed.command->value == *command);
+      FUZZ_CHECK(!command || (parsed.command->value == command->value && parsed.command->kind == command->kind));
       FUZZ_CHECK(command || !parsed.reason.empty());
     }
     start = lf + 1;
