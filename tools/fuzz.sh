@@ -100,5 +100,5 @@ for target in "${targets[@]}"; do
     fi
 done
 
-echo "fuzz: ${#targets[@]} targets, $what: $total runs, $findings with a finding"
+echo "${#targets[@]} fuzz targets, $what: $total runs, $findings with a finding"
 [ "$findings" -eq 0 ]
