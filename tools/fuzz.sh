@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Runs the fuzz targets (tests/fuzz) one after the other, each for SECONDS (default 60) or for N
-# runs, starting from its committed corpus (tests/fuzz/corpus/<target>/).
+# runs (both given: whichever comes first), starting from its committed corpus
+# (tests/fuzz/corpus/<target>/). --max-len caps the input length (libFuzzer's default: 4096).
 #
-#   tools/fuzz.sh [SECONDS] [--runs N] [TARGET...]
+#   tools/fuzz.sh [SECONDS] [--runs N] [--max-len BYTES] [TARGET...]
 #
 # Installs clang and libFuzzer with apt-get when they are missing (needs root once, like
 # tools/test.sh), builds the fuzz preset (build/fuzz) and runs one target at a time. Inputs that
@@ -16,11 +17,12 @@ cd "$(dirname "${BASH_SOURCE[0]}")/.." || exit 1
 ROOT="$PWD"
 
 usage() {
-    sed -n '2,12s/^# \{0,1\}//p' "${BASH_SOURCE[0]}"
+    sed -n '2,13s/^# \{0,1\}//p' "${BASH_SOURCE[0]}"
 }
 
-seconds=60
+seconds=""
 runs=""
+limit=()
 targets=()
 while [ $# -gt 0 ]; do
     case "$1" in
@@ -29,13 +31,17 @@ while [ $# -gt 0 ]; do
             [[ "${2:-}" =~ ^[1-9][0-9]*$ ]] || { echo "fuzz.sh: --runs needs a number of runs" >&2; exit 2; }
             runs="$2"
             shift ;;
+        --max-len)
+            [[ "${2:-}" =~ ^[1-9][0-9]*$ ]] || { echo "fuzz.sh: --max-len needs a number of bytes" >&2; exit 2; }
+            limit+=(-max_len="$2")
+            shift ;;
         [0-9]*)
             [[ "$1" =~ ^[1-9][0-9]*$ ]] || { echo "fuzz.sh: \"$1\" is not a number of seconds" >&2; exit 2; }
             seconds="$1" ;;
         -*) echo "fuzz.sh: unknown option \"$1\"; see tools/fuzz.sh --help" >&2; exit 2 ;;
         *)
             [ -d "$ROOT/tests/fuzz/corpus/$1" ] ||
-                { echo "fuzz.sh: no fuzz target \"$1\" (the targets: $(ls "$ROOT/tests/fuzz/corpus"))" >&2; exit 2; }
+                { echo "fuzz.sh: no fuzz target \"$1\" (the targets: $(cd "$ROOT/tests/fuzz/corpus" && echo *))" >&2; exit 2; }
             targets+=("$1") ;;
     esac
     shift
@@ -65,12 +71,14 @@ if ! { cmake --preset fuzz && cmake --build --preset fuzz; } >"$log" 2>&1; then
     exit 1
 fi
 
+what=""
 if [ -n "$runs" ]; then
-    limit=(-runs="$runs")
-    what="$runs runs each"
-else
-    limit=(-max_total_time="$seconds")
-    what="$seconds s each"
+    limit+=(-runs="$runs")
+    what="$runs runs"
+fi
+if [ -n "$seconds" ] || [ -z "$runs" ]; then
+    limit+=(-max_total_time="${seconds:=60}")
+    what="${what:+$what or }$seconds s"
 fi
 
 total=0
@@ -100,5 +108,5 @@ for target in "${targets[@]}"; do
     fi
 done
 
-echo "${#targets[@]} fuzz targets, $what: $total runs, $findings with a finding"
+echo "${#targets[@]} fuzz targets, $what each: $total runs, $findings with a finding"
 [ "$findings" -eq 0 ]
