@@ -14,9 +14,17 @@ FLIRAN_PACKAGES=(
     libx11-dev libxtst-dev
 )
 
+# What tools/release.sh needs besides those: the installer compiler, and unzip for the packages'
+# test (tests/scripts/release_test.sh), which tools/test.sh runs.
+# shellcheck disable=SC2034  # used by the scripts that source this file
+FLIRAN_RELEASE_PACKAGES=(nsis unzip)
+
+# fliran_install_packages [PACKAGE...]: installs those of the packages (by default
+# FLIRAN_PACKAGES) that are missing.
 fliran_install_packages() {
     local missing=() pkg
-    for pkg in "${FLIRAN_PACKAGES[@]}"; do
+    [ $# -gt 0 ] || set -- "${FLIRAN_PACKAGES[@]}"
+    for pkg in "$@"; do
         if ! dpkg-query -W -f='${Status}\n' "$pkg" 2>/dev/null | grep -q '^install ok installed$'; then
             missing+=("$pkg")
         fi
