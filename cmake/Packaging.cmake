@@ -43,3 +43,12 @@ set(CPACK_FLIRAN_COPYRIGHT "${FLIRAN_COPYRIGHT}")
 
 include(CPack)
 
+# The packages' test (tests/scripts/release_test.sh, run after the mingw preset's tests) reads the
+# installed Start-menu shortcut with this program.
+if(FLIRAN_TESTS)
+  add_executable(shortcut_probe tests/scripts/shortcut_probe.cpp)
+  target_link_libraries(shortcut_probe PRIVATE ole32 uuid)
+  if(MINGW)
+    target_link_options(shortcut_probe PRIVATE -municode)
+  endif()
+endif()
