@@ -63,11 +63,14 @@ step() {
     fi
 }
 rm -rf "$packages"
-# The programs' time stamp (in their headers, set again by each strip) is the last commit's time,
-# so that the zip and the installer hold the same bytes and a rebuild of a commit gives them again.
-if [ -z "${SOURCE_DATE_EPOCH:-}" ] && SOURCE_DATE_EPOCH="$(git -C "$ROOT" log -1 --format=%ct 2>/dev/null)"; then
-    export SOURCE_DATE_EPOCH
+# The programs' time stamp (in their headers, set again by each strip) is the last commit's time
+# (outside a git checkout that of CMakeLists.txt), so that the zip and the installer hold the same
+# bytes and a rebuild of a commit gives them again.
+if [ -z "${SOURCE_DATE_EPOCH:-}" ]; then
+    SOURCE_DATE_EPOCH="$(git -C "$ROOT" log -1 --format=%ct 2>/dev/null)" ||
+        SOURCE_DATE_EPOCH="$(stat -c %Y "$ROOT/CMakeLists.txt")"
 fi
+export SOURCE_DATE_EPOCH
 step "configuring (release preset)" cmake --preset release
 step "building fliran-panel.exe and trace_debugger.exe" cmake --build --preset release
 step "packing the zip and the installer" cpack --preset release

@@ -10,10 +10,10 @@
 #
 #   tests/scripts/release_test.sh
 #
-# The prefix is build/install-prefix (or FLIRAN_WINEPREFIX), made anew by the project's prefix
-# functions on each run: a folder there that the project did not make is refused and kept. The mingw build
-# must be configured (the shortcut reader is built there). A screenshot of the installed panel is
-# saved to build/release-installed-panel.png.
+# The prefix is build/install-prefix (or FLIRAN_WINEPREFIX), made anew on each run by the
+# project's prefix functions: a folder there that the project did not make is refused and kept.
+# The mingw build must be configured (the shortcut reader is built there). A screenshot of the
+# installed panel is saved to build/release-installed-panel.png.
 set -u
 
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)"
