@@ -18,6 +18,7 @@ add_executable(trace_debugger tools/trace_debugger/trace_debugger.cpp)
 target_link_libraries(trace_debugger PRIVATE trace_debugger_lines)
 if(WIN32)
   target_link_libraries(trace_debugger PRIVATE ws2_32)
+  fliran_version_info(trace_debugger DESCRIPTION "FLIRAN panel trace debugger")
 else()
   # The program cases start the built debugger itself; the scheme case compares the graph with
   # the committed docs/scheme.dot.

@@ -20,6 +20,11 @@ FLIRAN_PACKAGES=(
 # shellcheck disable=SC2034  # used by the scripts that source this file
 FLIRAN_FUZZ_PACKAGES=(clang libfuzzer-14-dev libclang-rt-14-dev)
 
+# What tools/release.sh needs besides the general list: the installer compiler, and unzip for the
+# packages' test (tests/scripts/release_test.sh), which tools/test.sh runs.
+# shellcheck disable=SC2034  # used by the scripts that source this file
+FLIRAN_RELEASE_PACKAGES=(nsis unzip)
+
 # fliran_install_packages [PACKAGE...]: installs those of the packages (FLIRAN_PACKAGES when none
 # are named) that are missing.
 fliran_install_packages() {
