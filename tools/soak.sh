@@ -27,9 +27,9 @@
 #
 # The run has a Wine session of its own: the prefix build/soak-prefix (or $FLIRAN_WINEPREFIX),
 # created on first use, on a private Xvfb, so the injected input reaches no other program; a
-# session of that prefix already in use by another run is refused. The board takes port 1; links
-# that the prefix has for ports 2-9 are set aside for the run (their lines are the ones without a
-# device) and put back at the end. Ctrl-C or an error ends the driver, the panel, the board and
+# session of that prefix already in use by another run is refused. The board takes port 1; the
+# links that the prefix has for ports 1-9 are set aside for the run (the lines of ports 2-9 are the
+# ones without a device) and put back at the end. Ctrl-C or an error ends the driver, the panel, the board and
 # the Wine session of the run.
 set -uo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.." || exit 1
@@ -133,8 +133,9 @@ fliran_wine_acquire "$$" || die "starting Wine failed (logs in ${FLIRAN_WINE_STA
 xvfb_pid=""
 fliran_wine__read_pid "$FLIRAN_WINE_STATE/xvfb.pid" && xvfb_pid="$FLIRAN_WINE__PID"
 
-# Ports 2-9 without a device: links Wine made for the machine's serial ports are set aside.
-for n in "${free_coms[@]}"; do
+# Ports 2-9 without a device: links Wine made for the machine's serial ports are set aside, and
+# so is port 1's, which the board takes.
+for n in "$board_com" "${free_coms[@]}"; do
     target="$(fliran_wine_com_target "$n")"
     if [ -n "$target" ]; then
         set_aside[$n]="$target"

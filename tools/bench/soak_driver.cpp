@@ -482,7 +482,6 @@ class Run {
       gSliders[2].position = 450;
       for (Slider& s : gSliders) s.known = true;
     }
-    focus_ = -1;
     Settled();
     Count(kind);
   }
@@ -541,7 +540,6 @@ class Run {
     }
     // Where the drag ended is known once the key that ends it makes the position known again.
     slider.known = false;
-    focus_ = s;
     Count(SliderDrag);
     Key(s, dir > 0 ? XK_Home : XK_End);
     static const KeySym kKeys[] = {XK_Left, XK_Right, XK_Up, XK_Down, XK_Prior, XK_Next, XK_Home, XK_End};
@@ -552,7 +550,6 @@ class Run {
   void PickLine(int target) {
     input_.Click(kPortBox);
     Pause(30);
-    focus_ = -1;
     while (line_ != target) {
       const bool wasOpen = Open();
       const bool down = line_ < target;
@@ -613,7 +610,6 @@ class Run {
   std::mt19937 random_;
   Checker checker_;
   int line_ = -1;  // the port box starts with no line picked
-  int focus_ = -1;
   long done_ = 0, sinceOpen_ = 0, nextSample_ = 0, nextProgress_ = 1;
   long opensExpected_ = 0, closesExpected_ = 0;
   long counts_[KindCount] = {};
