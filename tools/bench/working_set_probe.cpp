@@ -30,6 +30,7 @@
 
 #include <winternl.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <cwchar>
@@ -120,11 +121,14 @@ std::vector<unsigned char> GdiTable(HANDLE process) {
   if (!ReadProcessMemory(process, peb + PebGdiTableOffset, &start, sizeof start, &read) || start == nullptr) {
     return table;
   }
-  // Page by page up to the end of the table or of the memory it lies in.
+  // Page by page up to the end of the table or of the memory it lies in, or up to the first page
+  // no object ever used: entries are taken from the start of the table, and reading the pages
+  // beyond would bring them into the process's working set, which is what the probe measures.
   constexpr std::size_t Page = 4096;
   std::vector<unsigned char> page(Page);
   while (table.size() < GdiMaxEntries * GdiEntrySize) {
     if (!ReadProcessMemory(process, start + table.size(), page.data(), Page, &read) || read != Page) break;
+    if (std::all_of(page.begin(), page.end(), [](unsigned char b) { return b == 0; })) break;
     table.insert(table.end(), page.begin(), page.end());
   }
   return table;
