@@ -16,6 +16,7 @@ target_link_libraries(fliran_scheme PUBLIC fliran_visual fliran_serial)
 
 add_executable(fliran-panel WIN32 scheme/main.cpp)
 target_link_libraries(fliran-panel PRIVATE fliran_scheme)
+fliran_version_info(fliran-panel DESCRIPTION "FLIRAN bird control panel")
 
 # The icon and the picture, compiled in by windres. The rendered files are committed, so the build
 # needs no image tools; a change to them recompiles the script.
@@ -41,15 +42,20 @@ fliran_add_test(program_tests
   LIBS fliran_program
 )
 
-# Starts the program as a separate process, or reads its resources from the .exe.
+# Starts the program as a separate process, or reads its resources (and the trace debugger's
+# version) from the .exe.
 fliran_add_test(entry_tests
   tests/program/entry_test.cpp
   tests/program/resource_test.cpp
+  tests/program/version_test.cpp
   tests/toolkit/x_input.cpp
   tests/toolkit/toolkit_test.cpp
-  LIBS fliran_toolkit
+  LIBS fliran_toolkit version
 )
 fliran_uses_built_panel(entry_tests)
+target_compile_definitions(entry_tests PRIVATE
+  FLIRAN_TRACE_DEBUGGER_EXE="$<TARGET_FILE_NAME:trace_debugger>" FLIRAN_VERSION="${PROJECT_VERSION}")
+add_dependencies(entry_tests trace_debugger)
 # The program's entry with a panel whose construction fails half-way.
 add_executable(failing_panel WIN32 scheme/main.cpp tests/program/failing_panel.cpp)
 target_link_libraries(failing_panel PRIVATE fliran_scheme)

@@ -10,11 +10,15 @@
 # has to run Windows programs while building. In a cross build CTest starts
 # the programs through CMAKE_CROSSCOMPILING_EMULATOR (tools/wine-run.sh); all
 # of them share one Wine session, opened by a fixture before the first test
-# and closed after the last.
+# and closed after the last. With FLIRAN_TESTS off (the release build) the test
+# programs are still defined, since other targets name them, but left out of
+# the default build, and no test is registered.
 
 include_guard(GLOBAL)
 
-enable_testing()
+if(FLIRAN_TESTS)
+  enable_testing()
+endif()
 include(GoogleTest)
 
 set(FLIRAN_GTEST_SOURCE_DIR "/usr/src/googletest" CACHE PATH
@@ -60,7 +64,7 @@ endif()
 # ctest run: the setup test starts Xvfb and a persistent wineserver, every
 # test program reuses them, and the cleanup test stops them again.
 set(FLIRAN_WINE_FIXTURE "")
-if(CMAKE_CROSSCOMPILING AND CMAKE_CROSSCOMPILING_EMULATOR)
+if(FLIRAN_TESTS AND CMAKE_CROSSCOMPILING AND CMAKE_CROSSCOMPILING_EMULATOR)
   list(GET CMAKE_CROSSCOMPILING_EMULATOR 0 _fliran_emulator)
   get_filename_component(_fliran_emulator_name "${_fliran_emulator}" NAME)
   if(_fliran_emulator_name STREQUAL "wine-run.sh")
@@ -82,7 +86,11 @@ function(fliran_add_test name)
     message(FATAL_ERROR "fliran_add_test(${name}): no sources given")
   endif()
 
-  add_executable(${name} ${arg_UNPARSED_ARGUMENTS})
+  set(exclude "")
+  if(NOT FLIRAN_TESTS)
+    set(exclude EXCLUDE_FROM_ALL)
+  endif()
+  add_executable(${name} ${exclude} ${arg_UNPARSED_ARGUMENTS})
   if(WIN32)
     target_sources(${name} PRIVATE
       "${CMAKE_CURRENT_FUNCTION_LIST_DIR}/binary_stdio.cpp")
@@ -90,7 +98,7 @@ function(fliran_add_test name)
   target_link_libraries(${name} PRIVATE
     GTest::gtest_main GTest::gmock ${arg_LIBS})
 
-  if(FLIRAN_WINDOWS_HOST AND NOT arg_PORTABLE)
+  if(NOT FLIRAN_TESTS OR (FLIRAN_WINDOWS_HOST AND NOT arg_PORTABLE))
     return()
   endif()
 
@@ -115,7 +123,7 @@ endfunction()
 # build: the serial device preparation of the run script, the Wine runner's
 # rerun rule, the prefixes and processes the scripts may touch, and the switch
 # to the sudo user. A script that exits with 77 was skipped.
-if(NOT WIN32)
+if(FLIRAN_TESTS AND NOT WIN32)
   foreach(_fliran_script_test IN ITEMS
       "SerialLine.PreparedPtyPassesAllByteValues=serial_line_test.sh"
       "WineRun.RerunsOnlyAfterTeardownAbort=wine_rerun_test.sh"

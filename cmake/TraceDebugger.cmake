@@ -1,21 +1,36 @@
-# The trace debugger (tools/trace_debugger): a console program built for the host of each preset,
-# Linux in the native build and Windows in the cross build.
+# The trace debugger (tools/trace_debugger) and the scheme picture (tools/scheme_picture): console
+# programs built for the host of each preset, Linux in the native build and Windows in the cross
+# build. Both write the scheme as a Graphviz graph with the one writer of scheme_dot.
+
+add_library(scheme_dot STATIC tools/scheme_picture/scheme_dot.cpp)
+target_include_directories(scheme_dot PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
+
+add_executable(scheme_picture tools/scheme_picture/scheme_picture.cpp)
+target_link_libraries(scheme_picture PRIVATE scheme_dot)
 
 add_library(trace_debugger_lines STATIC tools/trace_debugger/hop_line.cpp tools/trace_debugger/session.cpp)
-target_link_libraries(trace_debugger_lines PUBLIC fliran_core)
+target_link_libraries(trace_debugger_lines PUBLIC fliran_core scheme_dot)
+if(FLIRAN_FUZZ)
+  return()  # the fuzz build reads datagrams with the library alone
+endif()
 
 add_executable(trace_debugger tools/trace_debugger/trace_debugger.cpp)
 target_link_libraries(trace_debugger PRIVATE trace_debugger_lines)
 if(WIN32)
   target_link_libraries(trace_debugger PRIVATE ws2_32)
+  fliran_version_info(trace_debugger DESCRIPTION "FLIRAN panel trace debugger")
 else()
-  # The program cases start the built debugger itself.
+  # The program cases start the built debugger itself; the scheme case compares the graph with
+  # the committed docs/scheme.dot.
   fliran_add_test(trace_debugger_tests
     tests/tools/hop_line_test.cpp
+    tests/tools/scheme_dot_test.cpp
     tests/tools/session_test.cpp
     tests/tools/trace_debugger_program_test.cpp
     LIBS trace_debugger_lines
   )
-  target_compile_definitions(trace_debugger_tests PRIVATE FLIRAN_TRACE_DEBUGGER="$<TARGET_FILE:trace_debugger>")
+  target_compile_definitions(trace_debugger_tests PRIVATE
+    FLIRAN_TRACE_DEBUGGER="$<TARGET_FILE:trace_debugger>"
+    FLIRAN_SOURCE_DIR="${CMAKE_CURRENT_SOURCE_DIR}")
   add_dependencies(trace_debugger_tests trace_debugger)
 endif()

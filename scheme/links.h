@@ -8,6 +8,8 @@
 #include <cstdint>
 #include <string_view>
 
+#include "scheme/elements.h"
+
 namespace fliran {
 
 struct TPanelLink {
@@ -63,6 +65,14 @@ inline constexpr std::array<TPanelLink, 38> kPanelLinks{{
   {38, "FanOutClear",  "outEvent 1",  "SerialPort",   "inPurge",     2, 0x03A6B158, false},
 }};
 // clang-format on
+
+// Every link joins two elements of scheme/elements.h.
+static_assert([] {
+  for (const TPanelLink& link : kPanelLinks) {
+    if (!IsPanelElement(link.Source) || !IsPanelElement(link.Target)) return false;
+  }
+  return true;
+}());
 
 // Row number n (1-based); a number outside the table does not compile where it is a constant.
 constexpr const TPanelLink& PanelLink(std::size_t number) { return kPanelLinks.at(number - 1); }

@@ -138,7 +138,7 @@ TClassMainForm_14B8550::TClassMainForm_14B8550() : registration_(this) {
 
 TClassMainForm_14B8550::~TClassMainForm_14B8550() = default;
 
-std::array<TDebug*, 34> TClassMainForm_14B8550::Elements() const {
+std::array<TDebug*, kPanelElements.size()> TClassMainForm_14B8550::Elements() const {
   return {MainForm.get(),     SerialPort.get(),   JoinEyes.get(),     FanOutLines.get(),  SliderEyes.get(),
           SliderNeck.get(),   SliderMouth.get(),  ButtonGlow.get(),   LabelEyes.get(),    LabelNeck.get(),
           LabelMouth.get(),   Picture.get(),      ButtonStore.get(),  ButtonForget.get(), ButtonReplay.get(),

@@ -1,13 +1,13 @@
-// TClassMainForm_14B8550, the panel: it creates the 34 elements of the bird's control panel in a
-// fixed order, each set up and (for a window element) given its control before the next, then
-// installs the 38 links of scheme/links.h and the final wiring. It owns every element; they go
-// in the reverse order, the main form last, also when the construction fails half-way.
+// TClassMainForm_14B8550, the panel: it creates the 34 elements of the bird's control panel in
+// the order of scheme/elements.h, each set up and (for a window element) given its control
+// before the next, then installs the 38 links of scheme/links.h and the final wiring. It owns
+// every element; they go in the reverse order, the main form last, also when the construction
+// fails half-way.
 #pragma once
 
 #include <array>
 #include <cstddef>
 #include <memory>
-#include <string_view>
 
 #include "elements/counter.h"
 #include "elements/hub.h"
@@ -15,6 +15,7 @@
 #include "elements/serial_port.h"
 #include "elements/str_cat.h"
 #include "runtime/link.h"
+#include "scheme/elements.h"
 #include "visual/button.h"
 #include "visual/combo_box.h"
 #include "visual/edit.h"
@@ -31,15 +32,6 @@ class TClassMainForm_14B8550;
 // The one panel of the process: set as soon as its construction starts, cleared when it goes.
 inline TClassMainForm_14B8550* SchemeInstance = nullptr;
 
-// The element names in creation order (the trace tools name elements by them).
-inline constexpr std::array<std::string_view, 34> kPanelElements{
-    "MainForm",     "SerialPort",   "JoinEyes",     "FanOutLines",  "SliderEyes",   "SliderNeck",
-    "SliderMouth",  "ButtonGlow",   "LabelEyes",    "LabelNeck",    "LabelMouth",   "Picture",
-    "ButtonStore",  "ButtonForget", "ButtonReplay", "JoinNeck",     "JoinMouth",    "JoinGlow",
-    "JoinStore",    "JoinForget",   "JoinReplay",   "FanOutForget", "CenterEyes",   "CenterNeck",
-    "CenterMouth",  "PortChooser",  "FrameCounter", "FrameDisplay", "FanOutStore",  "FanOutReplay",
-    "LabelFrames",  "ReplyLength",  "ReplyLog",     "FanOutClear"};
-
 class TClassMainForm_14B8550 {
  public:
   // The main form goes (taking its start procedure along, still listed when the construction
@@ -53,8 +45,9 @@ class TClassMainForm_14B8550 {
   TClassMainForm_14B8550(const TClassMainForm_14B8550&) = delete;
   TClassMainForm_14B8550& operator=(const TClassMainForm_14B8550&) = delete;
 
-  // The elements in creation order as their common base, null where not (yet) created.
-  std::array<TDebug*, 34> Elements() const;
+  // The elements in the order of kPanelElements (scheme/elements.h) as their common base, null
+  // where not (yet) created.
+  std::array<TDebug*, kPanelElements.size()> Elements() const;
   // The link record that row n of kPanelLinks was installed into (n 1-based).
   TKvorn_Event* LinkRecord(std::size_t number) const { return linkRecords_.at(number - 1); }
 

@@ -14,9 +14,23 @@ FLIRAN_PACKAGES=(
     libx11-dev libxtst-dev
 )
 
+# What the fuzz targets need besides (tools/fuzz.sh): clang and its libFuzzer. The fuzzer and
+# sanitizer runtimes clang links are in libclang-rt-14-dev, only recommended by clang: named here
+# so that an apt set up without recommends installs them too.
+# shellcheck disable=SC2034  # used by the scripts that source this file
+FLIRAN_FUZZ_PACKAGES=(clang libfuzzer-14-dev libclang-rt-14-dev)
+
+# What tools/release.sh needs besides the general list: the installer compiler, and unzip for the
+# packages' test (tests/scripts/release_test.sh), which tools/test.sh runs.
+# shellcheck disable=SC2034  # used by the scripts that source this file
+FLIRAN_RELEASE_PACKAGES=(nsis unzip)
+
+# fliran_install_packages [PACKAGE...]: installs those of the packages (FLIRAN_PACKAGES when none
+# are named) that are missing.
 fliran_install_packages() {
-    local missing=() pkg
-    for pkg in "${FLIRAN_PACKAGES[@]}"; do
+    local missing=() pkg wanted=("$@")
+    [ $# -eq 0 ] && wanted=("${FLIRAN_PACKAGES[@]}")
+    for pkg in "${wanted[@]}"; do
         if ! dpkg-query -W -f='${Status}\n' "$pkg" 2>/dev/null | grep -q '^install ok installed$'; then
             missing+=("$pkg")
         fi

@@ -198,6 +198,8 @@ board_sim="$ROOT/build/mingw/board_sim/board_sim"
 
 # shellcheck source=tools/serial-line.sh
 source "$ROOT/tools/serial-line.sh"
+# shellcheck source=tools/panel-window.sh
+source "$ROOT/tools/panel-window.sh"
 fliran_wine_env || die "cannot set up the Wine environment" "check that $ROOT/build is writable"
 # The check always uses a private Xvfb (unless the instance it joins already has a display).
 [ "$check" = 1 ] && unset DISPLAY
@@ -406,40 +408,12 @@ if [ "${panel_args[0]:-}" = /ih ]; then
     caption='^Kvorn Info$'
     min_area=1
 fi
-# find_window: the id of the panel's largest shown window with the caption it shows.
-find_window() {
-    local id best="" best_area=0 w h
-    for id in $(xdotool search --all --onlyvisible --pid "$panel_pid" --name "$caption" 2>/dev/null); do
-        eval "$(xdotool getwindowgeometry --shell "$id" 2>/dev/null | grep -E '^(WIDTH|HEIGHT)=[0-9]+$')"
-        w="${WIDTH:-0}" h="${HEIGHT:-0}"
-        if [ $((w * h)) -gt "$best_area" ]; then
-            best="$id" best_area=$((w * h)) size="${w}x$h"
-        fi
-    done
-    [ -n "$best" ] && [ "$best_area" -ge "$min_area" ] && window="$best"
-}
 window=""
 size=""
 # wait_window: waits (at most 60 s) until the panel's window is shown; false if it is not.
 wait_window() {
-    local i
-    for ((i = 0; i < 600; i++)); do
-        find_window && return 0
-        fliran_wine__pid_running "$panel_pid" || return 1
-        sleep 0.1
-    done
-    return 1
-}
-# settle_screen: a window is shown before its controls have painted: waits until two screens in
-# a row are the same (at most about 10 s; a blinking caret may keep them from ever being equal).
-settle_screen() {
-    local previous="" current i
-    for ((i = 0; i < 30; i++)); do
-        current="$(import -display "$DISPLAY" -window root rgb:- 2>/dev/null | md5sum)"
-        [ "$current" = "$previous" ] && break
-        previous="$current"
-        sleep 0.3
-    done
+    fliran_wait_window "$panel_pid" "$caption" "$min_area" 60 || return 1
+    window="$FLIRAN_WINDOW" size="$FLIRAN_WINDOW_SIZE"
 }
 
 if [ "$check" = 0 ]; then
@@ -447,7 +421,7 @@ if [ "$check" = 0 ]; then
     if [ -z "$own_display" ]; then
         shot="$ROOT/build/run-panel.png"
         rm -f "$shot"
-        if wait_window && settle_screen && import -display "$DISPLAY" -window "$window" "$shot" 2>/dev/null; then
+        if wait_window && fliran_settle_screen && import -display "$DISPLAY" -window "$window" "$shot" 2>/dev/null; then
             echo "== a screenshot of the panel: ${shot#"$ROOT"/}"
         else
             echo "$ME: no screenshot of the panel could be taken" >&2
@@ -467,7 +441,7 @@ if ! wait_window; then
     die "check: no window of the panel was shown within 60 s"
 fi
 echo "== check: the panel's window is shown ($size)"
-settle_screen
+fliran_settle_screen
 import -display "$DISPLAY" -window root "$shot" ||
     die "check: the screenshot failed" "is imagemagick installed (tools/packages.sh)?"
 # The panel's window alone, as the README shows it.

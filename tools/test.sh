@@ -7,7 +7,10 @@
 # apt-get (needs root). A second run only rebuilds what changed.
 #
 # After the mingw preset the run command itself is checked as on a first run
-# (tools/run-panel.sh --check with a Wine prefix created from nothing).
+# (tools/run-panel.sh --check with a Wine prefix created from nothing), then the
+# release packages are built, installed, started and removed under Wine
+# (tests/scripts/release_test.sh). Last, every fuzz target runs briefly
+# (tools/fuzz.sh, 10 s each), its committed corpus first.
 #
 #   tools/test.sh            configure, build and test both presets, check the run command
 #   FLIRAN_PRESETS="native" tools/test.sh    only some presets (the check needs mingw)
@@ -80,7 +83,7 @@ run_preset() {
     fi
 }
 
-if ! fliran_install_packages; then
+if ! fliran_install_packages "${FLIRAN_PACKAGES[@]}" "${FLIRAN_FUZZ_PACKAGES[@]}" "${FLIRAN_RELEASE_PACKAGES[@]}"; then
     echo "test.sh: installing the missing packages failed" >&2
     echo "test.sh: run it once with sudo (sudo tools/test.sh): it installs them and goes on as you" >&2
     exit 1
@@ -138,7 +141,13 @@ done
 if [ "$MINGW_BUILT" = 1 ]; then
     check_run_panel
     check_soak
+    # tools/release.sh on its own build tree, then the packages in a Wine prefix made from nothing.
+    script_step "release: the zip and the installer under Wine" "$ROOT/build/test-release.log" \
+        "$ROOT/tests/scripts/release_test.sh"
 fi
+# Each fuzz target for a short while: the inputs that once failed are tried again, and a few
+# seconds of new ones.
+script_step "fuzz: the fuzz targets, 10 s each" "$ROOT/build/test-fuzz.log" "$ROOT/tools/fuzz.sh" 10
 
 echo
 echo "== summary"

@@ -26,7 +26,9 @@ TEST(DebuggerOptions, GoodOptionsAreReadAndEveryMistakeIsNamed) {
       {{"--port", "-1"}, "--port \"-1\" is not a port (0 to 65535); see trace_debugger --help"},
       {{"--element"}, "--element needs an element name; see trace_debugger --help"},
       {{"--element", "serialport"},
-       "--element \"serialport\" is no element of the panel; the elements are: ButtonForget ButtonGlow "},
+       "--element \"serialport\" is no element of the panel; the elements with links are: ButtonForget ButtonGlow "},
+      {{"--element", "LabelEyes"},
+       "--element \"LabelEyes\" has no links, so no hop comes from or to it; the elements with links are: "},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.args[0]);

@@ -15,12 +15,15 @@
 #include <algorithm>
 #include <array>
 #include <chrono>
+#include <fstream>
+#include <iterator>
 #include <optional>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "runtime/trace.h"
+#include "tools/scheme_picture/scheme_dot.h"
 #include "tools/trace_debugger/session.h"
 
 extern char** environ;
@@ -158,12 +161,12 @@ class Udp {
 
   std::uint16_t Port() const { return port_; }
 
-  void Report(unsigned to, std::uint32_t linkId, std::int32_t value) {
+  void Report(unsigned to, std::uint32_t linkId, std::int32_t value, std::uint8_t kind = TraceKindEvent) {
     TKvorn_Event link;
     link.LinkId = linkId;
     TData data;
     MakeInt(&data, value);
-    const TTraceDatagram report = EncodeReport(TraceKindEvent, link, data);
+    const TTraceDatagram report = EncodeReport(kind, link, data);
     Bind(to);
     sendto(socket_, report.Bytes.data(), report.Length, 0, reinterpret_cast<const sockaddr*>(&to_), sizeof to_);
   }
@@ -210,12 +213,16 @@ TEST(TraceDebuggerProgram, HelpMistakesAndABusyPortEndItWithWhatToDo) {
       {{"--help"}, 0, false, "  r Enter         run freely from here\n"},
       {{"--run", "--bogus"}, 2, true, "trace_debugger: unknown option \"--bogus\"; see trace_debugger --help\n"},
       {{"--element", "Sliders"}, 2, true,
-       "trace_debugger: --element \"Sliders\" is no element of the panel; the elements are: ButtonForget "},
+       "trace_debugger: --element \"Sliders\" is no element of the panel; the elements with links are: ButtonForget "},
       {{"--port", std::to_string(busy.Port())}, 1, true,
        "trace_debugger: cannot listen on 127.0.0.1:" + std::to_string(busy.Port()) +
            ": Address already in use\n  another program (another debugger?) listens there\n"},
       {{"--port", std::to_string(busy.Port())}, 1, true,
        "trace_debugger --port N, and start the panel with FLIRAN_TRACE_PORT=N\n"},
+      {{"--summary", "--dot"}, 2, true, "trace_debugger: --dot needs a file name; see trace_debugger --help\n"},
+      // Refused before listening, rather than lose the session's counts at its end.
+      {{"--port", "0", "--dot", "/nonexistent/hops.dot"}, 1, true,
+       "trace_debugger: cannot write /nonexistent/hops.dot: No such file or directory\n"},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.args.back());
@@ -310,6 +317,55 @@ TEST(TraceDebuggerProgram, ClosingLineCountsTheHopsShownAndAllHops) {
               row.closing.back() == '\n' ? 0 : 1)
         << output;
   }
+}
+
+// At the end the hops per link, every one that came (shown or not, a pull with its value once),
+// in the order first taken, and the scheme's graph with those counts on its edges.
+TEST(TraceDebuggerProgram, SummaryAndDotCountTheHopsPerLink) {
+  const std::string dotFile = ::testing::TempDir() + "trace_debugger_hops.dot";
+  std::remove(dotFile.c_str());
+  DebuggerProcess debugger({"--port", "0", "--run", "--element", "SerialPort", "--summary", "--dot", dotFile});
+  const unsigned port = debugger.ListeningPort();
+  ASSERT_NE(port, 0u) << debugger.Error();
+  Udp panel;
+  const struct {
+    std::uint32_t linkId;
+    std::uint8_t kind;
+  } hops[] = {{kEyesToJoin, TraceKindEvent},  {kFanOutToPort, TraceKindEvent}, {kPortPull, TraceKindPull},
+              {kPortPull, TraceKindPulled}, {0x12345678, TraceKindEvent},   {kFanOutToPort, TraceKindEvent}};
+  for (const auto& hop : hops) {
+    panel.Report(port, hop.linkId, 7, hop.kind);
+    ASSERT_NE(panel.Command(), std::nullopt);
+  }
+  debugger.Interrupt();
+  EXPECT_EQ(debugger.ExitCode(), 0);
+  const std::string expected = "tracing stopped\n"
+                               "hops per link, in the order first taken:\n"
+                               "     1  0x01531200 SliderEyes.outPosition -> JoinEyes.inJoin\n"
+                               "     2  0x01530F78 FanOutLines.outEvent 0 -> SerialPort.inWrite\n"
+                               "     1  0x01530C60 SerialPort.dataPort <- PortChooser.valIndex\n"
+                               "     1  0x12345678 ? -> ?\n"
+                               "the scheme with the hops per link: " +
+                               dotFile + "\n4 of 6 hops shown, ";
+  EXPECT_NE(debugger.Output().find(expected), std::string::npos) << debugger.Output();
+
+  std::ifstream file(dotFile, std::ios::binary);
+  const std::string dot((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+  THopCounts counts{};
+  counts[6 - 1] = 1;  // the rows of kPanelLinks: SliderEyes -> JoinEyes,
+  counts[5 - 1] = 2;  // FanOutLines -> SerialPort,
+  counts[2 - 1] = 1;  // SerialPort <- PortChooser
+  EXPECT_EQ(dot, SchemeDot(&counts));
+  // The writer puts each count on its edge and marks the links taken.
+  const std::size_t write = dot.find("[id=\"link_01530F78\"");
+  ASSERT_NE(write, std::string::npos);
+  const std::string writeEdge = dot.substr(write, dot.find('\n', write) - write);
+  EXPECT_NE(writeEdge.find("<b>2 hops</b>"), std::string::npos) << writeEdge;
+  EXPECT_NE(writeEdge.find("penwidth"), std::string::npos) << writeEdge;
+  const std::size_t untaken = dot.find("[id=\"link_01533918\"");
+  ASSERT_NE(untaken, std::string::npos);
+  EXPECT_EQ(dot.substr(untaken, dot.find('\n', untaken) - untaken).find("penwidth"), std::string::npos);
+  std::remove(dotFile.c_str());
 }
 
 }  // namespace

@@ -307,7 +307,9 @@ TEST_F(Lists, MemoSelectsALineWithItsBreakAndNothingForAnIndexOutOfRange) {
     memo->Control->SetSelLength(3);  // a selection the call replaces or takes away
     memo->SelectItem(row.index);
     EXPECT_EQ(memo->Control->SelLength(), row.length);
-    if (row.length > 0) EXPECT_EQ(memo->Control->SelStart(), row.start);
+    if (row.length > 0) {
+      EXPECT_EQ(memo->Control->SelStart(), row.start);
+    }
     EXPECT_EQ(memo->Control->GetText(), "ab\r\ncd\r\nef");
   }
 }

@@ -75,26 +75,27 @@ std::string ValueText(const std::uint8_t* bytes, std::size_t length) {
   return "tag " + std::to_string(hop.Tag);
 }
 
-std::string HopLine(const std::uint8_t* bytes, std::size_t length) {
-  THop hop;
-  if (!ReadHop(bytes, length, &hop)) return {};
+std::string LinkText(const THop& hop) {
   char id[16];
   std::snprintf(id, sizeof id, "0x%08X", static_cast<unsigned>(hop.LinkId));
   std::string line = id;
   const bool pull = hop.Kind == TraceKindPull || hop.Kind == TraceKindPulled;
-  if (hop.Link != nullptr) {
-    line += ' ';
-    line += hop.Link->Source;
-    line += '.';
-    line += hop.Link->SourcePoint;
-    line += pull ? " <- " : " -> ";
-    line += hop.Link->Target;
-    line += '.';
-    line += hop.Link->TargetPoint;
-  } else {
-    line += pull ? " ? <- ?" : " ? -> ?";
-  }
-  line += "  ";
+  if (hop.Link == nullptr) return line + (pull ? " ? <- ?" : " ? -> ?");
+  line += ' ';
+  line += hop.Link->Source;
+  line += '.';
+  line += hop.Link->SourcePoint;
+  line += pull ? " <- " : " -> ";
+  line += hop.Link->Target;
+  line += '.';
+  line += hop.Link->TargetPoint;
+  return line;
+}
+
+std::string HopLine(const std::uint8_t* bytes, std::size_t length) {
+  THop hop;
+  if (!ReadHop(bytes, length, &hop)) return {};
+  std::string line = LinkText(hop) + "  ";
   if (hop.Kind == TraceKindPull) return line + "pull";
   if (hop.Kind == TraceKindPulled) line += "= ";
   return line + ValueText(bytes, length);

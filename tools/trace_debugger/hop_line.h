@@ -26,6 +26,10 @@ bool ReadHop(const std::uint8_t* bytes, std::size_t length, THop* hop);
 // "= int 95" with what it gave.
 std::string HopLine(const std::uint8_t* bytes, std::size_t length);
 
+// "0x01530E10 JoinEyes.outJoined -> FanOutLines.inEvent": the hop's link as HopLine names it
+// ("0x12345678 ? -> ?" for an id the panel does not have).
+std::string LinkText(const THop& hop);
+
 // The value of a report: "int 95", "str "95\n"" (escaped; a cut text ends in "..."),
 // "real 1.5", "empty", "absent", "tag N" for any other kind.
 std::string ValueText(const std::uint8_t* bytes, std::size_t length);

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "scheme/elements.h"
 #include "scheme/links.h"
 
 namespace fliran::debugger {
@@ -49,6 +50,11 @@ std::string ParseOptions(const std::vector<std::string>& args, TOptions* options
       options->Run = true;
     } else if (arg == "--time") {
       options->Time = true;
+    } else if (arg == "--summary") {
+      options->Summary = true;
+    } else if (arg == "--dot") {
+      if (!hasValue || args[i + 1].empty()) return "--dot needs a file name" + std::string(kSeeHelp);
+      options->DotFile = args[++i];
     } else if (arg == "--port") {
       if (!hasValue) return "--port needs a port number" + std::string(kSeeHelp);
       const std::optional<unsigned> port = PortOf(args[++i]);
@@ -59,7 +65,11 @@ std::string ParseOptions(const std::vector<std::string>& args, TOptions* options
       const std::vector<std::string_view> names = PanelElements();
       const std::string& name = args[++i];
       if (!std::binary_search(names.begin(), names.end(), std::string_view(name))) {
-        std::string error = "--element " + Quoted(name) + " is no element of the panel; the elements are:";
+        // The form, the labels and the picture are elements too, but no link touches them.
+        std::string error = "--element " + Quoted(name) +
+                            (IsPanelElement(name) ? " has no links, so no hop comes from or to it"
+                                                  : " is no element of the panel") +
+                            "; the elements with links are:";
         for (std::string_view known : names) error += " " + std::string(known);
         return error;
       }
@@ -72,7 +82,7 @@ std::string ParseOptions(const std::vector<std::string>& args, TOptions* options
 }
 
 std::string HelpText() {
-  return "usage: trace_debugger [--port N] [--run] [--element NAME]... [--time]\n"
+  return "usage: trace_debugger [--port N] [--run] [--element NAME]... [--time] [--summary] [--dot FILE]\n"
          "\n"
          "Shows every hop of a value through the panel's links, one line per hop, and holds the\n"
          "panel before each hop until it is let go on. Start it first, then the panel with\n"
@@ -87,6 +97,10 @@ std::string HelpText() {
          "                  be given more than once; a name the panel lacks is refused with the\n"
          "                  list of names\n"
          "  --time          put the seconds since the first hop before each line\n"
+         "  --summary       at the end, count the hops per link (all that came, shown or not;\n"
+         "                  a pull and the value it gave count once), in the order first taken\n"
+         "  --dot FILE      at the end, write the panel's scheme as a Graphviz graph to FILE with\n"
+         "                  those counts on its links (render: dot -Tsvg FILE -o scheme.svg)\n"
          "  --help          show this text\n"
          "\n"
          "While a hop is held (without --run), answer with a line:\n"
@@ -140,6 +154,29 @@ std::string SummaryLine(long long shown, long long all, double seconds) {
   char time[64];
   std::snprintf(time, sizeof time, ", %.3f s from the first to the last", seconds);
   return line + time;
+}
+
+void THopTally::Count(const THop& hop) {
+  if (hop.Kind == TraceKindPulled) return;
+  if (hop.Link != nullptr) ++perLink_[hop.Link->Number - 1];
+  for (TEntry& entry : entries_) {
+    if (entry.Hop.LinkId == hop.LinkId) {
+      ++entry.Count;
+      return;
+    }
+  }
+  entries_.push_back({hop, 1});
+}
+
+std::string THopTally::Summary() const {
+  if (entries_.empty()) return {};
+  std::string text = "hops per link, in the order first taken:\n";
+  for (const TEntry& entry : entries_) {
+    char count[32];
+    std::snprintf(count, sizeof count, "%6llu  ", static_cast<unsigned long long>(entry.Count));
+    text += count + LinkText(entry.Hop) + "\n";
+  }
+  return text;
 }
 
 std::string ListenFailureText(unsigned port, TListenFailure failure, std::string_view reason) {

@@ -9,6 +9,8 @@
 #include <vector>
 
 #include "runtime/trace.h"
+#include "tools/scheme_picture/scheme_dot.h"
+#include "tools/trace_debugger/hop_line.h"
 
 namespace fliran::debugger {
 
@@ -17,6 +19,8 @@ struct TOptions {
   bool Run = false;
   bool Time = false;
   bool Help = false;
+  bool Summary = false;  // end with the hops per link
+  std::string DotFile;   // end by writing the scheme with the hops per link there
   std::vector<std::string> Elements;
 };
 
@@ -69,6 +73,27 @@ class TSenderFilter {
 // The closing line: how many hops came and how many of them were shown (the others went on
 // unseen because of --element), and the time from the first to the last.
 std::string SummaryLine(long long shown, long long all, double seconds);
+
+// The hops of a session per link, for --summary and --dot: every hop that came counts, shown or
+// not; a pull counts once (the report of the value it gave belongs to it).
+class THopTally {
+ public:
+  void Count(const THop& hop);
+  // Per row of the link table, for the scheme picture (ids the panel lacks are not in it).
+  const THopCounts& PerLink() const { return perLink_; }
+  // "hops per link, ...:" and a line per link that carried any, in the order they were first
+  // taken ("     2  0x01531200 SliderEyes.outPosition -> JoinEyes.inJoin"); empty when no
+  // hop came.
+  std::string Summary() const;
+
+ private:
+  struct TEntry {
+    THop Hop;  // the first hop over the link
+    std::uint64_t Count = 0;
+  };
+  std::vector<TEntry> entries_;
+  THopCounts perLink_{};
+};
 
 // Why the debugger cannot listen on 127.0.0.1:port, and what to do about it.
 enum class TListenFailure { Denied, InUse, Other };

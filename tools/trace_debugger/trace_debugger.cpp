@@ -1,6 +1,7 @@
 // The trace debugger: listens on 127.0.0.1 for the panel's hop reports, prints one line per hop
-// and tells the panel when each hop may go on. trace_debugger --help tells how to use it; the
-// decisions (options, answers, which sender is the panel, the closing line) are in session.h.
+// and tells the panel when each hop may go on, and at the end the hops per link (--summary, and
+// on the scheme's graph with --dot). trace_debugger --help tells how to use it; the decisions
+// (options, answers, which sender is the panel, the tally, the closing line) are in session.h.
 #ifdef _WIN32
 #include <winsock2.h>
 #include <ws2tcpip.h>
@@ -14,16 +15,16 @@
 #include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
-
-#include <cerrno>
 #endif
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -262,10 +263,23 @@ int main(int argc, char** argv) {
                  ListenFailureText(options.Port, listener.Error().Failure, listener.Error().Reason).c_str());
     return 1;
   }
+  // The file for --dot is taken before the first hop, so that a name it cannot be written under
+  // ends the session before it starts rather than lose its counts at the end.
+  std::unique_ptr<std::FILE, decltype(&std::fclose)> dotFile(nullptr, &std::fclose);
+  if (!options.DotFile.empty()) {
+    dotFile.reset(std::fopen(options.DotFile.c_str(), "wb"));
+    if (dotFile == nullptr) {
+      std::fprintf(stderr, "trace_debugger: cannot write %s: %s\n", options.DotFile.c_str(), std::strerror(errno));
+      return 1;
+    }
+  }
+
   PrintLine("listening on 127.0.0.1:" + std::to_string(listener.Port()));
 
+  int exitCode = 0;
   TInput input;
   TSenderFilter senders;
+  THopTally tally;
   bool running = options.Run;
   long long hops = 0;
   long long shown = 0;
@@ -288,6 +302,7 @@ int main(int argc, char** argv) {
     const auto now = std::chrono::steady_clock::now();
     if (hops++ == 0) first = now;
     last = now;
+    tally.Count(hop);
 
     bool wanted = options.Elements.empty();
     for (const std::string& element : options.Elements) wanted = wanted || HopConcerns(hop, element);
@@ -327,6 +342,17 @@ int main(int argc, char** argv) {
     listener.Command(*senders.Panel(), TraceCommandStop, kTraceAnyLink);
     PrintLine("tracing stopped");
   }
+  if (options.Summary) std::fputs(tally.Summary().c_str(), stdout);
+  if (dotFile != nullptr) {
+    const std::string dot = SchemeDot(&tally.PerLink());
+    const bool written = std::fwrite(dot.data(), 1, dot.size(), dotFile.get()) == dot.size();
+    if (std::fclose(dotFile.release()) == 0 && written) {
+      PrintLine("the scheme with the hops per link: " + options.DotFile);
+    } else {
+      std::fprintf(stderr, "trace_debugger: writing %s failed\n", options.DotFile.c_str());
+      exitCode = 1;
+    }
+  }
   PrintLine(SummaryLine(shown, hops, std::chrono::duration<double>(last - first).count()));
-  return 0;
+  return exitCode;
 }
