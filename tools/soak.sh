@@ -92,6 +92,8 @@ board_sim="$ROOT/build/mingw/board_sim/board_sim"
 [ -n "${FLIRAN_WINEPREFIX:-}" ] || export FLIRAN_WINEPREFIX="$ROOT/build/soak-prefix"
 # shellcheck source=tools/wine-prefix.sh
 source "$ROOT/tools/wine-prefix.sh"
+# shellcheck source=tools/panel-window.sh
+source "$ROOT/tools/panel-window.sh"
 fliran_wine_env || die "cannot set up the Wine environment"
 unset DISPLAY   # a private Xvfb: the injected input must not land on a user's desktop
 fliran_wine_reap >/dev/null 2>&1
@@ -161,30 +163,12 @@ done
 echo "== starting the panel on $DISPLAY (the board on port $board_com)"
 "${FLIRAN_WINE[@]}" "$panel_exe" </dev/null >"$out_dir/panel.log" 2>&1 9>&- &
 panel_pid=$!
-# The panel's window: the largest shown window of its process titled ФЛИРАН_1 (its client area).
-window=""
-for ((i = 0; i < 600; i++)); do
-    best_area=0
-    for id in $(xdotool search --all --onlyvisible --pid "$panel_pid" --name '^ФЛИРАН_1$' 2>/dev/null); do
-        eval "$(xdotool getwindowgeometry --shell "$id" 2>/dev/null | grep -E '^(WIDTH|HEIGHT)=[0-9]+$')"
-        if [ $((${WIDTH:-0} * ${HEIGHT:-0})) -gt "$best_area" ]; then
-            window="$id" best_area=$((${WIDTH:-0} * ${HEIGHT:-0}))
-        fi
-    done
-    [ "$best_area" -ge $((200 * 200)) ] && break
-    window=""
-    fliran_wine__pid_running "$panel_pid" || die "the panel ended before its window showed"
-    sleep 0.1
-done
-[ -n "$window" ] || die "the panel's window did not show within 60 s"
-# Once it has drawn its window and gone idle: the same screen twice in a row (at most ~10 s).
-previous=""
-for ((i = 0; i < 30; i++)); do
-    current="$(import -display "$DISPLAY" -window root rgb:- 2>/dev/null | md5sum)"
-    [ "$current" = "$previous" ] && break
-    previous="$current"
-    sleep 0.3
-done
+# The panel's window: the largest shown window of its process titled ФЛИРАН_1 (its client area),
+# once it has drawn and gone idle.
+fliran_wait_window "$panel_pid" '^ФЛИРАН_1$' $((200 * 200)) 60 ||
+    die "the panel's window did not show within 60 s (or the panel ended first)"
+window="$FLIRAN_WINDOW"
+fliran_settle_screen
 
 # --- The run --------------------------------------------------------------------------------------
 echo "== $actions actions (seed $seed), a sample every $sample_every; the baseline is the first sample from action $baseline"
