@@ -126,11 +126,21 @@ check_run_panel() {
     unset FLIRAN_WINEPREFIX
 }
 
+# A short soak of the panel (tools/soak.sh --actions 500): real input for about 500 actions, every
+# line at the board checked, the handle, GDI object and window counts flat. It runs in the tree's
+# Wine prefix, which the mingw tests made and have left by now (a prefix of its own would have to be
+# created first, which takes longer than the soak).
+check_soak() {
+    script_step "soak: a short soak of the panel (500 actions)" "$ROOT/build/test-soak.log" \
+        env FLIRAN_WINEPREFIX="$ROOT/build/wine-prefix" "$ROOT/tools/soak.sh" --actions 500
+}
+
 for preset in ${FLIRAN_PRESETS:-native mingw}; do
     run_preset "$preset"
 done
 if [ "$MINGW_BUILT" = 1 ]; then
     check_run_panel
+    check_soak
     # tools/release.sh on its own build tree, then the packages in a Wine prefix made from nothing.
     script_step "release: the zip and the installer under Wine" "$ROOT/build/test-release.log" \
         "$ROOT/tests/scripts/release_test.sh"
