@@ -9,7 +9,8 @@
 # СИЯНЬЕ ГЛАЗ, ЗАПОМНИТЬ кадр and ЗАБЫТЬ ПОЗУ, 300 of ПОВТОРИТЬ ВСЁ and 500 port picks (the port
 # box's keys, to the board's line, to "ПОРТ НЕ ОПРЕДЕЛЁН" and to lines without a device); --actions
 # N scales the mix (tools/test.sh runs --actions 500). The driver (tools/bench/soak_driver.cpp,
-# built here with the host g++; needs libx11-dev and libxtst-dev) knows what each action must
+# built here with the host g++ against libx11-dev and libxtst-dev, which it installs with the
+# other packages when they are missing) knows what each action must
 # write: a button its line 600..603, a slider key the position it tracks, a drag lines in the
 # slider's range that never go back against the drag; nothing while the port is closed. It checks
 # the board's bytes line by line (nothing lost, nothing extra) and the board's port being opened
@@ -44,6 +45,7 @@ die() {
     exit 1
 }
 
+args=("$@")   # for the run as the invoking user after sudo
 actions=26800
 seed=16
 while [ $# -gt 0 ]; do
@@ -67,6 +69,12 @@ if ((actions >= 5000)); then
 else
     baseline=$((actions / 5)) judge=()
 fi
+
+# shellcheck source=tools/packages.sh
+source "$ROOT/tools/packages.sh"
+fliran_install_packages ||
+    die "installing the packages failed; run it once with sudo (sudo tools/soak.sh), then as yourself"
+fliran_as_invoking_user "$ROOT" "$ROOT/tools/soak.sh" "${args[@]}"
 
 # --- Build --------------------------------------------------------------------------------------
 out_dir="$ROOT/build/soak"
