@@ -128,8 +128,9 @@ class TListener {
     timeval wait{0, 200000};
     if (select(static_cast<int>(socket_) + 1, &readable, nullptr, nullptr, &wait) != 1) return 0;
 #else
+    // The page's controls first: one that was taken before a report came is answered before it.
     pollfd ready[2] = {{socket_, POLLIN, 0}, {wake, POLLIN, 0}};
-    if (poll(ready, 2, 200) <= 0 || (ready[0].revents & POLLIN) == 0) return 0;
+    if (poll(ready, 2, 200) <= 0 || (ready[1].revents & POLLIN) != 0 || (ready[0].revents & POLLIN) == 0) return 0;
 #endif
     sockaddr_in source{};
     socklen_t sourceSize = sizeof source;
