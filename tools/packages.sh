@@ -39,6 +39,17 @@ fliran_web_packages() {
 }
 fliran_web_packages
 
+# fliran_browser_modules ROOT: puppeteer-core for tests/browser, with npm ci from the committed
+# package-lock.json; again only when that file changed since (a copy of it is kept beside the
+# modules).
+fliran_browser_modules() {
+    local browser="$1/tests/browser"
+    cmp -s "$browser/package-lock.json" "$browser/node_modules/.fliran-package-lock" && return 0
+    echo "== npm ci (puppeteer-core)"
+    (cd "$browser" && npm ci --no-audit --no-fund --loglevel=error) &&
+        cp "$browser/package-lock.json" "$browser/node_modules/.fliran-package-lock"
+}
+
 # fliran_install_packages [PACKAGE...]: installs those of the packages (FLIRAN_PACKAGES when none
 # are named) that are missing.
 fliran_install_packages() {

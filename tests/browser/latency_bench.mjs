@@ -6,7 +6,7 @@
 // taken, and the medians and maxima printed with the page's lag behind the terminal. Nothing is
 // asserted: it ends non-zero only when it cannot measure.
 //
-//   node tests/browser/latency_bench.mjs DEBUGGER [MOVES]     (tools/web-bench.sh builds and runs it)
+//   node tests/browser/latency_bench.mjs DEBUGGER [MOVES]     (tools/web-latency.sh builds and runs it)
 import dgram from 'node:dgram';
 import http from 'node:http';
 import { Browser, Debugger, now, report, sleep, until } from './debugger.mjs';

@@ -24,16 +24,10 @@ start=$SECONDS
 source "$root/tools/packages.sh"
 fliran_install_packages "${FLIRAN_WEB_PACKAGES[@]}" || exit 1
 
-browser="$root/tests/browser"
-stamp="$browser/node_modules/.fliran-package-lock"
-if ! cmp -s "$browser/package-lock.json" "$stamp"; then
-    echo "== npm ci (puppeteer-core)"
-    (cd "$browser" && npm ci --no-audit --no-fund --loglevel=error) || {
-        echo "web view test: npm ci failed" >&2
-        exit 1
-    }
-    cp "$browser/package-lock.json" "$stamp"
-fi
+fliran_browser_modules "$root" || {
+    echo "web view test: npm ci failed" >&2
+    exit 1
+}
 installed=$((SECONDS - start))
 
 # shellcheck source=tools/wine-prefix.sh
@@ -44,7 +38,7 @@ export FLIRAN_WINE_STATE
 shot="$root/build/web-view.png"
 rm -f "$shot"
 story_start=$SECONDS
-node "$browser/story.mjs" "$root" "$shot"
+node "$root/tests/browser/story.mjs" "$root" "$shot"
 rc=$?
 [ "$rc" = 0 ] && [ ! -s "$shot" ] && { echo "web view test: no screenshot of the page" >&2; rc=1; }
 if [ "$rc" = 0 ]; then
