@@ -80,9 +80,9 @@ try {
   // The board's port, COM 1 (the port box starts with no line: Down twice), while running freely.
   xdotool('mousemove', '--sync', '--window', window, '60', '230', 'click', '1', 'sleep', '0.2',
           'key', '--delay', '100', 'Down', 'Down');
+  // The pick's last hop: the port's pull of the line picked.
   await until('the port pick in the page', async () =>
-    (await rows()).some(text => text.endsWith('PortChooser.outSelect -> SerialPort.inOpen  int 1')));
-  await sleep(500);  // the pull that follows the pick
+    (await rows()).some(text => text.endsWith('SerialPort.dataPort <- PortChooser.valIndex  = int 1')));
 
   // Step while running: the next hop waits.
   await page.click('#step');
