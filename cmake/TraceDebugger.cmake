@@ -16,6 +16,35 @@ endif()
 
 add_executable(trace_debugger tools/trace_debugger/trace_debugger.cpp)
 target_link_libraries(trace_debugger PRIVATE trace_debugger_lines)
+
+# The web view (--web) on Linux: Debian's cpp-httplib, whose header only declares what its shared
+# library holds, and nlohmann-json. Its compile flags come from its pkg-config file: they name the
+# library's options (OpenSSL among them), which change the layout of its classes. The page and
+# the committed picture of the scheme are built into the program. The Windows build has no web
+# view: no MinGW-w64 build of the library exists there.
+if(NOT WIN32)
+  find_package(PkgConfig REQUIRED)
+  pkg_check_modules(CPP_HTTPLIB REQUIRED IMPORTED_TARGET cpp-httplib)
+  find_package(nlohmann_json 3 REQUIRED)
+  set(_fliran_web_assets "${CMAKE_CURRENT_BINARY_DIR}/web_assets.cpp")
+  set(_fliran_web_files
+    "${CMAKE_CURRENT_SOURCE_DIR}/tools/trace_debugger/web_page.html"
+    "${CMAKE_CURRENT_SOURCE_DIR}/docs/scheme.svg")
+  add_custom_command(
+    OUTPUT "${_fliran_web_assets}"
+    COMMAND "${CMAKE_COMMAND}" "-DOUTPUT=${_fliran_web_assets}" -DNAMESPACE=fliran::debugger
+            "-DFILES=kWebPage=${CMAKE_CURRENT_SOURCE_DIR}/tools/trace_debugger/web_page.html|kSchemeSvg=${CMAKE_CURRENT_SOURCE_DIR}/docs/scheme.svg"
+            -P "${CMAKE_CURRENT_SOURCE_DIR}/cmake/EmbedFiles.cmake"
+    DEPENDS ${_fliran_web_files} "${CMAKE_CURRENT_SOURCE_DIR}/cmake/EmbedFiles.cmake"
+    COMMENT "Embedding the web view's page and docs/scheme.svg"
+    VERBATIM)
+  target_sources(trace_debugger PRIVATE tools/trace_debugger/web_view.cpp "${_fliran_web_assets}")
+  target_compile_definitions(trace_debugger PRIVATE FLIRAN_WEB_VIEW)
+  target_link_libraries(trace_debugger PRIVATE PkgConfig::CPP_HTTPLIB nlohmann_json::nlohmann_json)
+  find_package(Threads REQUIRED)
+  target_link_libraries(trace_debugger PRIVATE Threads::Threads)
+endif()
+
 if(WIN32)
   target_link_libraries(trace_debugger PRIVATE ws2_32)
   fliran_version_info(trace_debugger DESCRIPTION "FLIRAN panel trace debugger")

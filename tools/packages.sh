@@ -12,6 +12,9 @@ FLIRAN_PACKAGES=(
     # Wine takes a wider face and the texts no longer fit. (It came only as wine's recommendation.)
     fonts-liberation
     libx11-dev libxtst-dev
+    # The trace debugger's web view (trace_debugger --web, the native build): an HTTP server and
+    # JSON, found with pkg-config.
+    pkg-config libcpp-httplib-dev nlohmann-json3-dev
 )
 
 # What the fuzz targets need besides (tools/fuzz.sh): clang and its libFuzzer. The fuzzer and
@@ -24,6 +27,28 @@ FLIRAN_FUZZ_PACKAGES=(clang libfuzzer-14-dev libclang-rt-14-dev)
 # packages' test (tests/scripts/release_test.sh), which tools/test.sh runs.
 # shellcheck disable=SC2034  # used by the scripts that source this file
 FLIRAN_RELEASE_PACKAGES=(nsis unzip)
+
+# What the web view's browser test needs besides (tests/scripts/web_view_test.sh): Debian's
+# Chromium, driven headless, and Node.js with npm for puppeteer-core. A Node.js from elsewhere that
+# brings its own npm (and conflicts with Debian's) is kept: npm is asked for only when the command
+# is missing.
+fliran_web_packages() {
+    FLIRAN_WEB_PACKAGES=(chromium)
+    command -v node >/dev/null 2>&1 || FLIRAN_WEB_PACKAGES+=(nodejs)
+    command -v npm >/dev/null 2>&1 || FLIRAN_WEB_PACKAGES+=(npm)
+}
+fliran_web_packages
+
+# fliran_browser_modules ROOT: puppeteer-core for tests/browser, with npm ci from the committed
+# package-lock.json; again only when that file changed since (a copy of it is kept beside the
+# modules).
+fliran_browser_modules() {
+    local browser="$1/tests/browser"
+    cmp -s "$browser/package-lock.json" "$browser/node_modules/.fliran-package-lock" && return 0
+    echo "== npm ci (puppeteer-core)"
+    (cd "$browser" && npm ci --no-audit --no-fund --loglevel=error) &&
+        cp "$browser/package-lock.json" "$browser/node_modules/.fliran-package-lock"
+}
 
 # fliran_install_packages [PACKAGE...]: installs those of the packages (FLIRAN_PACKAGES when none
 # are named) that are missing.

@@ -9,8 +9,10 @@
 # After the mingw preset the run command itself is checked as on a first run
 # (tools/run-panel.sh --check with a Wine prefix created from nothing), then the
 # release packages are built, installed, started and removed under Wine
-# (tests/scripts/release_test.sh). Last, every fuzz target runs briefly
-# (tools/fuzz.sh, 10 s each), its committed corpus first.
+# (tests/scripts/release_test.sh), and the trace debugger's web view is driven in headless
+# Chromium beside the traced panel (tests/scripts/web_view_test.sh, reusing both builds and the
+# check's Wine prefix). Last, every fuzz target runs briefly (tools/fuzz.sh, 10 s each), its
+# committed corpus first.
 #
 #   tools/test.sh            configure, build and test both presets, check the run command
 #   FLIRAN_PRESETS="native" tools/test.sh    only some presets (the check needs mingw)
@@ -83,7 +85,8 @@ run_preset() {
     fi
 }
 
-if ! fliran_install_packages "${FLIRAN_PACKAGES[@]}" "${FLIRAN_FUZZ_PACKAGES[@]}" "${FLIRAN_RELEASE_PACKAGES[@]}"; then
+if ! fliran_install_packages "${FLIRAN_PACKAGES[@]}" "${FLIRAN_FUZZ_PACKAGES[@]}" "${FLIRAN_RELEASE_PACKAGES[@]}" \
+    "${FLIRAN_WEB_PACKAGES[@]}"; then
     echo "test.sh: installing the missing packages failed" >&2
     echo "test.sh: run it once with sudo (sudo tools/test.sh): it installs them and goes on as you" >&2
     exit 1
@@ -144,6 +147,9 @@ if [ "$MINGW_BUILT" = 1 ]; then
     # tools/release.sh on its own build tree, then the packages in a Wine prefix made from nothing.
     script_step "release: the zip and the installer under Wine" "$ROOT/build/test-release.log" \
         "$ROOT/tests/scripts/release_test.sh"
+    # The web view in a browser with the traced panel under Wine and the virtual board.
+    script_step "web: the trace debugger's page in Chromium with the traced panel" "$ROOT/build/test-web.log" \
+        "$ROOT/tests/scripts/web_view_test.sh"
 fi
 # Each fuzz target for a short while: the inputs that once failed are tried again, and a few
 # seconds of new ones.

@@ -196,6 +196,46 @@ using Command = std::optional<std::array<std::uint32_t, 2>>;
 Command Continue(std::uint32_t linkId) { return std::array<std::uint32_t, 2>{TraceCommandContinue, linkId}; }
 const Command kStop = std::array<std::uint32_t, 2>{TraceCommandStop, kTraceAnyLink};
 
+// A request to the web view on 127.0.0.1:port, written out as given (so that any Host, Origin
+// or token can be sent); the whole answer, read until the server closes.
+std::string Http(unsigned port, const std::string& request) {
+  const int fd = socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in to{};
+  to.sin_family = AF_INET;
+  to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  to.sin_port = htons(static_cast<std::uint16_t>(port));
+  std::string answer;
+  if (connect(fd, reinterpret_cast<const sockaddr*>(&to), sizeof to) == 0 &&
+      send(fd, request.data(), request.size(), MSG_NOSIGNAL) == static_cast<ssize_t>(request.size())) {
+    for (pollfd ready{fd, POLLIN, 0}; poll(&ready, 1, 5000) == 1;) {
+      char chunk[4096];
+      const ssize_t n = recv(fd, chunk, sizeof chunk, 0);
+      if (n <= 0) break;
+      answer.append(chunk, static_cast<std::size_t>(n));
+    }
+  }
+  close(fd);
+  return answer;
+}
+
+// A request with the usual headers; extra ones end in "\r\n".
+std::string Request(const std::string& method, const std::string& target, const std::string& host,
+                    const std::string& extra = "", const std::string& body = "") {
+  return method + " " + target + " HTTP/1.1\r\n" + (host.empty() ? "" : "Host: " + host + "\r\n") + extra +
+         "Connection: close\r\nContent-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body;
+}
+
+int Status(const std::string& answer) {
+  return answer.rfind("HTTP/1.1 ", 0) == 0 ? std::atoi(answer.c_str() + 9) : 0;
+}
+
+// The web view's port, from the debugger's second line.
+unsigned WebPort(DebuggerProcess& debugger) {
+  const std::string prefix = "the scheme live in a web page: http://127.0.0.1:";
+  if (!debugger.WaitOutput(prefix) || !debugger.WaitOutput("/\n")) return 0;
+  return static_cast<unsigned>(std::stoul(debugger.Output().substr(debugger.Output().find(prefix) + prefix.size())));
+}
+
 constexpr std::uint32_t kEyesToJoin = 0x01531200;    // SliderEyes -> JoinEyes
 constexpr std::uint32_t kJoinToFanOut = 0x01530E10;  // JoinEyes -> FanOutLines
 constexpr std::uint32_t kFanOutToPort = 0x01530F78;  // FanOutLines -> SerialPort
@@ -203,6 +243,18 @@ constexpr std::uint32_t kPortPull = 0x01530C60;      // SerialPort <- PortChoose
 
 TEST(TraceDebuggerProgram, HelpMistakesAndABusyPortEndItWithWhatToDo) {
   Udp busy;  // holds its port
+  // A web server that lets others share its port: the web view must not share it.
+  const int busyWeb = socket(AF_INET, SOCK_STREAM, 0);
+  int yes = 1;
+  setsockopt(busyWeb, SOL_SOCKET, SO_REUSEPORT, &yes, sizeof yes);
+  sockaddr_in local{};
+  local.sin_family = AF_INET;
+  local.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t size = sizeof local;
+  ASSERT_EQ(bind(busyWeb, reinterpret_cast<const sockaddr*>(&local), sizeof local), 0);
+  ASSERT_EQ(listen(busyWeb, 4), 0);
+  getsockname(busyWeb, reinterpret_cast<sockaddr*>(&local), &size);
+  const std::string webPort = std::to_string(ntohs(local.sin_port));
   struct Row {
     std::vector<std::string> args;
     int exitCode;
@@ -220,6 +272,9 @@ TEST(TraceDebuggerProgram, HelpMistakesAndABusyPortEndItWithWhatToDo) {
       {{"--port", std::to_string(busy.Port())}, 1, true,
        "trace_debugger --port N, and start the panel with FLIRAN_TRACE_PORT=N\n"},
       {{"--summary", "--dot"}, 2, true, "trace_debugger: --dot needs a file name; see trace_debugger --help\n"},
+      {{"--web", "80x"}, 2, true, "trace_debugger: --web \"80x\" is not a port (0 to 65535); see trace_debugger --help\n"},
+      {{"--port", "0", "--web", webPort}, 1, true,
+       "trace_debugger: --web: cannot listen on 127.0.0.1:" + webPort + ": Address already in use\n"},
       // Refused before listening, rather than lose the session's counts at its end.
       {{"--port", "0", "--dot", "/nonexistent/hops.dot"}, 1, true,
        "trace_debugger: cannot write /nonexistent/hops.dot: No such file or directory\n"},
@@ -231,6 +286,7 @@ TEST(TraceDebuggerProgram, HelpMistakesAndABusyPortEndItWithWhatToDo) {
     const std::string& stream = row.onError ? debugger.Error() : debugger.Output();
     EXPECT_NE(stream.find(row.text), std::string::npos) << stream;
   }
+  close(busyWeb);
 }
 
 TEST(TraceDebuggerProgram, SteppingHoldsEveryHopFollowsOnlyThePanelAndDropsKeysTypedAhead) {
@@ -366,6 +422,120 @@ TEST(TraceDebuggerProgram, SummaryAndDotCountTheHopsPerLink) {
   ASSERT_NE(untaken, std::string::npos);
   EXPECT_EQ(dot.substr(untaken, dot.find('\n', untaken) - untaken).find("penwidth"), std::string::npos);
   std::remove(dotFile.c_str());
+}
+
+// The web view answers only its own page: a request that names another host (a site rebinding
+// its name to 127.0.0.1) or comes from another page, or a control or stream without the page's
+// token, is refused and moves nothing. The page's controls and the terminal's lines answer the
+// held hops alike, one after the other.
+TEST(TraceDebuggerWeb, OnlyItsOwnPageWithItsTokenReadsOrSteersTheSession) {
+  DebuggerProcess debugger({"--port", "0", "--web", "0"});
+  const unsigned port = debugger.ListeningPort();
+  const unsigned web = WebPort(debugger);
+  ASSERT_TRUE(port != 0 && web != 0) << debugger.Output() << debugger.Error();
+  const std::string self = "127.0.0.1:" + std::to_string(web);
+  const std::string origin = "Origin: http://" + self + "\r\n";
+
+  const std::string page = Http(web, Request("GET", "/", "localhost:" + std::to_string(web)));
+  ASSERT_EQ(Status(page), 200) << page.substr(0, 300);
+  EXPECT_NE(page.find("frame-ancestors 'none'"), std::string::npos) << "another page could frame it";
+  EXPECT_NE(page.find("<g id=\"link_01530E10\" class=\"edge\">"), std::string::npos) << "no picture of the scheme";
+  const std::size_t at = page.find("const token = '");
+  ASSERT_NE(at, std::string::npos);
+  const std::string token = page.substr(at + 15, 32);
+  const std::string withToken = "X-Fliran-Token: " + token + "\r\n";
+  const std::string json = "Content-Type: application/json\r\n";
+
+  Udp panel;
+  panel.Report(port, kEyesToJoin, 126);
+  ASSERT_TRUE(debugger.WaitOutput("JoinEyes.inJoin  int 126\n"));
+  struct Row {
+    const char* what;
+    std::string request;
+    int status;
+  };
+  const std::string step = R"({"action":"step"})";
+  const Row refused[] = {
+      {"another host name", Request("GET", "/", "rebound.example:" + std::to_string(web)), 403},
+      {"another port", Request("GET", "/", "127.0.0.1:" + std::to_string(web + 1)), 403},
+      {"no host", Request("GET", "/", ""), 403},
+      {"a stream without the token", Request("GET", "/events", self), 403},
+      {"a stream with another token", Request("GET", "/events?token=" + std::string(32, '0'), self), 403},
+      {"step without the token", Request("POST", "/control", self, origin + json, step), 403},
+      {"step with another token",
+       Request("POST", "/control", self, origin + json + "X-Fliran-Token: " + std::string(32, 'f') + "\r\n", step), 403},
+      {"step with the token to another host name",
+       Request("POST", "/control", "rebound.example:" + std::to_string(web), json + withToken, step), 403},
+      {"step with the token from another page",
+       Request("POST", "/control", self, "Origin: http://rebound.example:" + std::to_string(web) + "\r\n" + json + withToken,
+               step),
+       403},
+      {"step with the token from a sandboxed page", Request("POST", "/control", self, "Origin: null\r\n" + withToken, step),
+       403},
+      {"no such action", Request("POST", "/control", self, origin + withToken, R"({"action":"jump"})"), 400},
+      {"no such element",
+       Request("POST", "/control", self, origin + withToken, R"({"action":"filter","elements":["Nope"]})"), 400},
+  };
+  for (const Row& row : refused) {
+    const std::string answer = Http(web, row.request);
+    EXPECT_EQ(Status(answer), row.status) << row.what << "\n" << answer;
+  }
+  EXPECT_EQ(panel.Command(300), std::nullopt) << "a refused request moved the panel on";
+
+  // The page's stream, as the page reads it: the held hop and what follows.
+  const int stream = socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in to{};
+  to.sin_family = AF_INET;
+  to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  to.sin_port = htons(static_cast<std::uint16_t>(web));
+  ASSERT_EQ(connect(stream, reinterpret_cast<const sockaddr*>(&to), sizeof to), 0);
+  const std::string open = Request("GET", "/events?token=" + token, self);
+  ASSERT_EQ(send(stream, open.data(), open.size(), MSG_NOSIGNAL), static_cast<ssize_t>(open.size()));
+  std::string events;
+  // Whether text comes in the stream after its first `from` bytes.
+  const auto streamed = [&](const std::string& text, std::size_t from = 0) {
+    const auto end = Clock::now() + std::chrono::seconds(10);
+    while (events.find(text, from) == std::string::npos && Clock::now() < end) {
+      pollfd ready{stream, POLLIN, 0};
+      if (poll(&ready, 1, 100) != 1) continue;
+      char chunk[4096];
+      const ssize_t n = recv(stream, chunk, sizeof chunk, 0);
+      if (n <= 0) break;
+      events.append(chunk, static_cast<std::size_t>(n));
+    }
+    return events.find(text, from) != std::string::npos;
+  };
+  EXPECT_TRUE(streamed("\"line\":\"0x01531200 SliderEyes.outPosition -> JoinEyes.inJoin  int 126\"")) << events;
+  EXPECT_TRUE(streamed("\"held\":\"01531200\"")) << events;
+
+  // Step in the page, Enter in the terminal, Run in the page (which a hop then runs through),
+  // Step in the page while running (the next hop waits), Stop in the page.
+  const auto control = [&](const std::string& body) {
+    return Status(Http(web, Request("POST", "/control", self, origin + json + withToken, body)));
+  };
+  EXPECT_EQ(control(step), 200);
+  EXPECT_EQ(panel.Command(), Continue(kEyesToJoin));
+  panel.Report(port, kJoinToFanOut, 2);
+  ASSERT_TRUE(debugger.WaitOutput("FanOutLines.inEvent  int 2\n"));
+  debugger.Type("\n");
+  EXPECT_EQ(panel.Command(), Continue(kJoinToFanOut));
+  panel.Report(port, kFanOutToPort, 3);
+  ASSERT_TRUE(debugger.WaitOutput("SerialPort.inWrite  int 3\n"));
+  EXPECT_EQ(control(R"({"action":"run"})"), 200);
+  EXPECT_EQ(panel.Command(), Continue(kTraceAnyLink));
+  panel.Report(port, kPortPull, 4, TraceKindPull);
+  EXPECT_EQ(panel.Command(), Continue(kTraceAnyLink));
+  const std::size_t running = events.size();
+  EXPECT_EQ(control(step), 200);
+  EXPECT_TRUE(streamed("event: state\ndata: {\"elements\":[],\"held\":null,\"running\":false}", running)) << events;
+  panel.Report(port, kPortPull, 5, TraceKindPulled);
+  ASSERT_TRUE(debugger.WaitOutput("PortChooser.valIndex  = int 5\n"));
+  EXPECT_EQ(panel.Command(300), std::nullopt) << "the hop after Step went on unheld";
+  EXPECT_EQ(control(R"({"action":"stop"})"), 200);
+  EXPECT_EQ(panel.Command(), kStop);
+  EXPECT_EQ(debugger.ExitCode(), 0);
+  EXPECT_TRUE(streamed("event: end\ndata: {\"line\":\"5 of 5 hops shown")) << events;
+  close(stream);
 }
 
 }  // namespace

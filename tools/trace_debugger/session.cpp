@@ -27,6 +27,20 @@ std::optional<unsigned> PortOf(std::string_view text) {
   return value;
 }
 
+// Why name cannot filter hops ("\"Nope\" is no element of the panel; the elements with links
+// are: ..."), or the empty text when it can.
+std::string ElementError(const std::string& name) {
+  const std::vector<std::string_view> names = PanelElements();
+  if (std::binary_search(names.begin(), names.end(), std::string_view(name))) return {};
+  // The form, the labels and the picture are elements too, but no link touches them.
+  std::string error = Quoted(name) +
+                      (IsPanelElement(name) ? " has no links, so no hop comes from or to it"
+                                            : " is no element of the panel") +
+                      "; the elements with links are:";
+  for (std::string_view known : names) error += " " + std::string(known);
+  return error;
+}
+
 }  // namespace
 
 std::vector<std::string_view> PanelElements() {
@@ -60,19 +74,18 @@ std::string ParseOptions(const std::vector<std::string>& args, TOptions* options
       const std::optional<unsigned> port = PortOf(args[++i]);
       if (!port) return "--port " + Quoted(args[i]) + " is not a port (0 to 65535)" + kSeeHelp;
       options->Port = *port;
+    } else if (arg == "--web") {
+      options->Web = true;
+      // The port is optional: a next argument that is no option is it.
+      if (hasValue && !args[i + 1].empty() && args[i + 1][0] != '-') {
+        const std::optional<unsigned> port = PortOf(args[++i]);
+        if (!port) return "--web " + Quoted(args[i]) + " is not a port (0 to 65535)" + kSeeHelp;
+        options->WebPort = *port;
+      }
     } else if (arg == "--element") {
       if (!hasValue) return "--element needs an element name" + std::string(kSeeHelp);
-      const std::vector<std::string_view> names = PanelElements();
       const std::string& name = args[++i];
-      if (!std::binary_search(names.begin(), names.end(), std::string_view(name))) {
-        // The form, the labels and the picture are elements too, but no link touches them.
-        std::string error = "--element " + Quoted(name) +
-                            (IsPanelElement(name) ? " has no links, so no hop comes from or to it"
-                                                  : " is no element of the panel") +
-                            "; the elements with links are:";
-        for (std::string_view known : names) error += " " + std::string(known);
-        return error;
-      }
+      if (std::string error = ElementError(name); !error.empty()) return "--element " + error;
       options->Elements.push_back(name);
     } else {
       return "unknown option " + Quoted(arg) + kSeeHelp;
@@ -82,7 +95,8 @@ std::string ParseOptions(const std::vector<std::string>& args, TOptions* options
 }
 
 std::string HelpText() {
-  return "usage: trace_debugger [--port N] [--run] [--element NAME]... [--time] [--summary] [--dot FILE]\n"
+  return "usage: trace_debugger [--port N] [--web [PORT]] [--run] [--element NAME]... [--time] [--summary]\n"
+         "                      [--dot FILE]\n"
          "\n"
          "Shows every hop of a value through the panel's links, one line per hop, and holds the\n"
          "panel before each hop until it is let go on. Start it first, then the panel with\n"
@@ -91,6 +105,10 @@ std::string HelpText() {
          "  --port N        listen on UDP port N of 127.0.0.1 (default 120; 0: any free port,\n"
          "                  named on the first line); the panel's FLIRAN_TRACE_PORT must match.\n"
          "                  On Linux ports below 1024 need root: use one of 1024 or above\n"
+         "  --web [PORT]    also show the hops live on the picture of the scheme, in a web page\n"
+         "                  served on http://127.0.0.1:PORT/ (default 8120; 0: any free port,\n"
+         "                  named on the second line), with buttons for the answers and the\n"
+         "                  filter; the terminal works as before. Not in the Windows build\n"
          "  --run           run freely: show every hop and let it go on at once\n"
          "  --element NAME  show and hold only the hops from or to this element, named as in\n"
          "                  scheme/links.h; the others go on at once, unshown but counted. May\n"
@@ -110,6 +128,8 @@ std::string HelpText() {
          "  q Enter         the same as s\n"
          "Anything else asks again. What was typed before a hop was shown is dropped, so an extra\n"
          "Enter never lets an unseen hop go on. Ctrl-C, or the end of the input, stops tracing too.\n"
+         "The page's buttons Step, Run and Stop answer the same way; Step while running holds the\n"
+         "next hop.\n"
          "\n"
          "Only the first program that reports is followed: datagrams from any other are ignored.\n"
          "At the end a line tells how many hops came and how many of them were shown.\n";
@@ -122,6 +142,61 @@ TAnswer ReadAnswer(std::string_view line) {
   if (line == "r") return TAnswer::Run;
   if (line == "s" || line == "q") return TAnswer::Stop;
   return TAnswer::Again;
+}
+
+TStepper::TTurn TStepper::Hop(const THop& hop) {
+  TTurn turn;
+  bool wanted = elements_.empty();
+  for (const std::string& element : elements_) wanted = wanted || HopConcerns(hop, element);
+  if (!wanted) {
+    turn.Continue = hop.LinkId;
+    return turn;
+  }
+  turn.Shown = true;
+  if (running_) {
+    turn.Continue = kTraceAnyLink;
+  } else {
+    held_ = hop;
+  }
+  return turn;
+}
+
+TStepper::TTurn TStepper::Answer(TAnswer answer) {
+  TTurn turn;
+  switch (answer) {
+    case TAnswer::Stop:
+      turn.Stop = true;
+      held_.reset();
+      break;
+    case TAnswer::Step:
+      if (held_) {
+        turn.Continue = held_->LinkId;
+        held_.reset();
+      } else {
+        running_ = false;
+      }
+      break;
+    case TAnswer::Run:
+      running_ = true;
+      if (held_) {
+        turn.Continue = kTraceAnyLink;
+        held_.reset();
+      }
+      break;
+    case TAnswer::Again:
+      break;
+  }
+  return turn;
+}
+
+std::string TStepper::SetElements(std::vector<std::string> elements) {
+  for (const std::string& name : elements) {
+    if (std::string error = ElementError(name); !error.empty()) return error;
+  }
+  std::sort(elements.begin(), elements.end());
+  elements.erase(std::unique(elements.begin(), elements.end()), elements.end());
+  elements_ = std::move(elements);
+  return {};
 }
 
 std::string SenderText(const TSender& sender) {
@@ -166,6 +241,13 @@ void THopTally::Count(const THop& hop) {
     }
   }
   entries_.push_back({hop, 1});
+}
+
+std::uint64_t THopTally::CountOf(std::uint32_t linkId) const {
+  for (const TEntry& entry : entries_) {
+    if (entry.Hop.LinkId == linkId) return entry.Count;
+  }
+  return 0;
 }
 
 std::string THopTally::Summary() const {

@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "runtime/trace.h"
@@ -14,8 +15,13 @@
 
 namespace fliran::debugger {
 
+// The web view's TCP port on 127.0.0.1 when --web names none.
+inline constexpr unsigned kWebDefaultPort = 8120;
+
 struct TOptions {
   unsigned Port = kTraceDefaultPort;  // the panel's FLIRAN_TRACE_PORT; 0: any free port
+  bool Web = false;                   // serve the live picture of the scheme
+  unsigned WebPort = kWebDefaultPort;  // its TCP port on 127.0.0.1; 0: any free port
   bool Run = false;
   bool Time = false;
   bool Help = false;
@@ -45,6 +51,43 @@ enum class TAnswer {
 TAnswer ReadAnswer(std::string_view line);
 // Printed for an answer that is none of these.
 inline constexpr const char* kAskAgain = "answer Enter (go on), r (run freely) or s (stop tracing and quit)";
+
+// The one place where hops meet answers: the lines typed in the terminal and the buttons of the
+// web page both come here, so Enter and Step, r and Run, s and Stop do the same. It knows whether
+// the session runs freely, which elements are shown and which hop the panel waits at.
+class TStepper {
+ public:
+  TStepper(bool run, std::vector<std::string> elements) : running_(run), elements_(std::move(elements)) {}
+
+  // What the debugger does next: show the hop or not, and what to tell the panel.
+  struct TTurn {
+    bool Shown = false;                     // the hop is shown (a terminal line, a lit link)
+    std::optional<std::uint32_t> Continue;  // let the panel go on: for this link id, or kTraceAnyLink
+    bool Stop = false;                      // stop tracing and end the session
+  };
+
+  // A hop came. Hops from and to no element of the filter go on at once, unshown; a shown hop
+  // goes on at once while running, else the panel waits at it until an answer.
+  TTurn Hop(const THop& hop);
+  // An answer, typed or clicked. Step lets the held hop go on; with no hop held while running it
+  // makes the next shown hop wait (the page's way back from running to stepping). Run lets the
+  // held hop go on and runs freely; Stop ends the session; Again does nothing.
+  TTurn Answer(TAnswer answer);
+
+  bool Running() const { return running_; }
+  // The hop the panel waits at.
+  const std::optional<THop>& Held() const { return held_; }
+
+  // The elements whose hops are shown (none: all), as --element names them.
+  const std::vector<std::string>& Elements() const { return elements_; }
+  // Takes a new filter; the error for the user (a name the panel lacks) leaves it as it was.
+  std::string SetElements(std::vector<std::string> elements);
+
+ private:
+  bool running_;
+  std::vector<std::string> elements_;
+  std::optional<THop> held_;
+};
 
 // Who sent a datagram: an IPv4 address and a UDP port, both in host order.
 struct TSender {
@@ -79,6 +122,8 @@ std::string SummaryLine(long long shown, long long all, double seconds);
 class THopTally {
  public:
   void Count(const THop& hop);
+  // The hops over the link so far.
+  std::uint64_t CountOf(std::uint32_t linkId) const;
   // Per row of the link table, for the scheme picture (ids the panel lacks are not in it).
   const THopCounts& PerLink() const { return perLink_; }
   // "hops per link, ...:" and a line per link that carried any, in the order they were first

@@ -1,7 +1,12 @@
 // The trace debugger: listens on 127.0.0.1 for the panel's hop reports, prints one line per hop
 // and tells the panel when each hop may go on, and at the end the hops per link (--summary, and
-// on the scheme's graph with --dot). trace_debugger --help tells how to use it; the decisions
-// (options, answers, which sender is the panel, the tally, the closing line) are in session.h.
+// on the scheme's graph with --dot). With --web it also shows the hops on the picture of the
+// scheme in a web page whose buttons answer like the terminal (web_view.h). trace_debugger --help
+// tells how to use it; the decisions (options, answers, which sender is the panel, the tally, the
+// closing line) are in session.h.
+//
+// One thread decides: it waits for a report, a typed line or a control of the page, whichever
+// comes, and hands each to the one TStepper. The web view's own threads only serve the page.
 #ifdef _WIN32
 #include <winsock2.h>
 #include <ws2tcpip.h>
@@ -31,6 +36,9 @@
 #include "runtime/trace.h"
 #include "tools/trace_debugger/hop_line.h"
 #include "tools/trace_debugger/session.h"
+#ifdef FLIRAN_WEB_VIEW
+#include "tools/trace_debugger/web_view.h"
+#endif
 
 namespace {
 
@@ -110,13 +118,20 @@ class TListener {
   const TSocketError& Error() const { return error_; }
   unsigned Port() const { return port_; }
 
-  // The next datagram, waiting at most 200 ms (so an interrupt is seen); its length, 0 for none.
-  std::size_t Receive(std::uint8_t* buffer, std::size_t size, TSender* from) {
+  // The next datagram, waiting at most 200 ms (so an interrupt is seen), and no longer once the
+  // file descriptor wake (if any, on Linux) is readable; its length, 0 for none.
+  std::size_t Receive(std::uint8_t* buffer, std::size_t size, TSender* from, [[maybe_unused]] int wake = -1) {
+#ifdef _WIN32
     fd_set readable;
     FD_ZERO(&readable);
     FD_SET(socket_, &readable);
     timeval wait{0, 200000};
     if (select(static_cast<int>(socket_) + 1, &readable, nullptr, nullptr, &wait) != 1) return 0;
+#else
+    // The page's controls first: one that was taken before a report came is answered before it.
+    pollfd ready[2] = {{socket_, POLLIN, 0}, {wake, POLLIN, 0}};
+    if (poll(ready, 2, 200) <= 0 || (ready[1].revents & POLLIN) != 0 || (ready[0].revents & POLLIN) == 0) return 0;
+#endif
     sockaddr_in source{};
     socklen_t sourceSize = sizeof source;
     const auto got = recvfrom(socket_, reinterpret_cast<char*>(buffer), static_cast<int>(size), 0,
@@ -148,6 +163,40 @@ class TListener {
 // file stays whole: it is a script of answers given on purpose.
 class TInput {
  public:
+  enum class TWait { Line, Woken, Ended };
+  // The next line, as ReadLine takes it; or, on Linux, Woken as soon as the file descriptor wake
+  // is readable. With a wake the end of the input is not the end: the page still answers, so
+  // only an interrupt ends the wait then.
+  TWait WaitLine(std::string* line, [[maybe_unused]] int wake) {
+#ifdef _WIN32
+    return ReadLine(line) ? TWait::Line : TWait::Ended;
+#else
+    if (wake < 0) return ReadLine(line) ? TWait::Line : TWait::Ended;
+    for (;;) {
+      const std::size_t end = pending_.find('\n');
+      if (end != std::string::npos) {
+        *line = pending_.substr(0, end);
+        pending_.erase(0, end + 1);
+        return TWait::Line;
+      }
+      if (interrupted != 0) return TWait::Ended;
+      if (ended_ && TakeLastLine(line)) return TWait::Line;
+      // Short waits, so that an interrupt that came just before the wait is seen.
+      pollfd ready[2] = {{ended_ ? -1 : STDIN_FILENO, POLLIN, 0}, {wake, POLLIN, 0}};
+      if (poll(ready, 2, 200) <= 0) continue;
+      if ((ready[1].revents & POLLIN) != 0) return TWait::Woken;
+      if (ready[0].revents == 0) continue;
+      char chunk[256];
+      const long got = ReadSome(chunk, sizeof chunk);
+      if (got <= 0) {
+        ended_ = true;
+      } else {
+        pending_.append(chunk, static_cast<std::size_t>(got));
+      }
+    }
+#endif
+  }
+
   // The next line without its line feed (a last line may lack it); false at the end of the
   // input, on an error, or once an interrupt came.
   bool ReadLine(std::string* line) {
@@ -257,6 +306,14 @@ int main(int argc, char** argv) {
   sigaction(SIGTERM, &action, nullptr);
 #endif
 
+#ifndef FLIRAN_WEB_VIEW
+  if (options.Web) {
+    std::fprintf(stderr, "trace_debugger: --web: this build has no web view (the Windows build has none); use the "
+                         "Linux build, build/native/trace_debugger\n");
+    return 2;
+  }
+#endif
+
   TListener listener(options.Port);
   if (!listener.Open()) {
     std::fprintf(stderr, "%s\n",
@@ -273,22 +330,78 @@ int main(int argc, char** argv) {
       return 1;
     }
   }
+  int wake = -1;  // readable when the page has sent controls
+#ifdef FLIRAN_WEB_VIEW
+  std::unique_ptr<TWebView> web;
+  if (options.Web) {
+    web = std::make_unique<TWebView>(options.WebPort);
+    if (!web->Open()) {
+      std::fprintf(stderr, "trace_debugger: --web: %s\n", web->Error().c_str());
+      return 1;
+    }
+    wake = web->WakeHandle();
+  }
+#endif
 
   PrintLine("listening on 127.0.0.1:" + std::to_string(listener.Port()));
+#ifdef FLIRAN_WEB_VIEW
+  if (web) PrintLine("the scheme live in a web page: " + web->Url());
+#endif
 
   int exitCode = 0;
   TInput input;
   TSenderFilter senders;
   THopTally tally;
-  bool running = options.Run;
+  TStepper stepper(options.Run, options.Elements);
+#ifdef FLIRAN_WEB_VIEW
+  if (web) web->State(stepper);
+#endif
   long long hops = 0;
   long long shown = 0;
+  bool stopped = false;
   std::chrono::steady_clock::time_point first;
   std::chrono::steady_clock::time_point last;
   std::uint8_t buffer[1024];
-  while (interrupted == 0) {
+  // Tells the panel what an answer decided; whether the session goes on.
+  const auto answer = [&](TAnswer given) {
+    const TStepper::TTurn turn = stepper.Answer(given);
+    if (turn.Continue && senders.Panel()) listener.Command(*senders.Panel(), TraceCommandContinue, *turn.Continue);
+#ifdef FLIRAN_WEB_VIEW
+    if (web) web->State(stepper);
+#endif
+    return !turn.Stop;
+  };
+  while (interrupted == 0 && !stopped) {
+#ifdef FLIRAN_WEB_VIEW
+    if (web) {
+      for (const TWebControl& control : web->TakeControls()) {
+        if (control.Elements) {
+          stepper.SetElements(*control.Elements);
+          web->State(stepper);
+        }
+        if (control.Answer && !answer(*control.Answer)) {
+          stopped = true;
+          break;
+        }
+      }
+      if (stopped) break;
+    }
+#endif
+    if (stepper.Held()) {
+      // The panel waits: for a line typed here or a button of the page.
+      std::string typed;
+      const TInput::TWait got = input.WaitLine(&typed, wake);
+      if (got == TInput::TWait::Woken) continue;
+      const TAnswer given = got == TInput::TWait::Ended ? TAnswer::Stop : ReadAnswer(typed);
+      if (given == TAnswer::Again) {
+        PrintLine(kAskAgain);
+        continue;
+      }
+      if (!answer(given)) break;
+      continue;
+    }
     TSender from;
-    const std::size_t length = listener.Receive(buffer, sizeof buffer, &from);
+    const std::size_t length = listener.Receive(buffer, sizeof buffer, &from, wake);
     if (length == 0) continue;
     THop hop;
     const bool report = ReadHop(buffer, length, &hop);
@@ -303,39 +416,32 @@ int main(int argc, char** argv) {
     if (hops++ == 0) first = now;
     last = now;
     tally.Count(hop);
+    const double seconds = std::chrono::duration<double>(now - first).count();
 
-    bool wanted = options.Elements.empty();
-    for (const std::string& element : options.Elements) wanted = wanted || HopConcerns(hop, element);
-    if (!wanted) {
-      listener.Command(panel, TraceCommandContinue, hop.LinkId);
-      continue;
-    }
-    ++shown;
-    // Whatever was typed before this line could be seen is not an answer to it.
-    if (!running) input.DropTypedAhead();
-    std::string line = HopLine(buffer, length);
-    if (options.Time) {
-      char seconds[32];
-      std::snprintf(seconds, sizeof seconds, "%10.6f ", std::chrono::duration<double>(now - first).count());
-      line = seconds + line;
-    }
-    PrintLine(line);
-    if (running) {
-      listener.Command(panel, TraceCommandContinue, kTraceAnyLink);
-      continue;
-    }
-    TAnswer answer = TAnswer::Again;
-    for (std::string typed; answer == TAnswer::Again;) {
-      if (!input.ReadLine(&typed)) {
-        answer = TAnswer::Stop;
-        break;
+    const TStepper::TTurn turn = stepper.Hop(hop);
+    std::string line;
+    if (turn.Shown) {
+      ++shown;
+      // Whatever was typed before this line could be seen is not an answer to it.
+      if (stepper.Held()) input.DropTypedAhead();
+      line = HopLine(buffer, length);
+      if (options.Time) {
+        char time[32];
+        std::snprintf(time, sizeof time, "%10.6f ", seconds);
+        PrintLine(time + line);
+      } else {
+        PrintLine(line);
       }
-      answer = ReadAnswer(typed);
-      if (answer == TAnswer::Again) PrintLine(kAskAgain);
     }
-    if (answer == TAnswer::Stop) break;
-    if (answer == TAnswer::Run) running = true;
-    listener.Command(panel, TraceCommandContinue, running ? kTraceAnyLink : hop.LinkId);
+#ifdef FLIRAN_WEB_VIEW
+    if (web) {
+      TWebHop shownHop{hop, seconds, line, hop.Kind == TraceKindPull ? "" : ValueText(buffer, length), turn.Shown,
+                       tally.CountOf(hop.LinkId)};
+      web->Hop(shownHop);
+      web->State(stepper);
+    }
+#endif
+    if (turn.Continue) listener.Command(panel, TraceCommandContinue, *turn.Continue);
   }
   // Whatever ended the session, the panel goes on untraced instead of waiting for us.
   if (senders.Panel()) {
@@ -353,6 +459,10 @@ int main(int argc, char** argv) {
       exitCode = 1;
     }
   }
-  PrintLine(SummaryLine(shown, hops, std::chrono::duration<double>(last - first).count()));
+  const std::string closing = SummaryLine(shown, hops, std::chrono::duration<double>(last - first).count());
+#ifdef FLIRAN_WEB_VIEW
+  if (web) web->End(closing);
+#endif
+  PrintLine(closing);
   return exitCode;
 }
