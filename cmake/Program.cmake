@@ -83,9 +83,13 @@ add_executable(panel_floor WIN32 tools/bench/panel_floor.cpp)
 target_link_libraries(panel_floor PRIVATE comctl32 shell32)
 add_executable(working_set_probe tools/bench/working_set_probe.cpp)
 target_link_libraries(working_set_probe PRIVATE psapi)
+# The fair floor: the panel's window by hand in plain Win32, with the panel's resources.
+add_executable(fair_floor WIN32 tools/bench/fair_floor.cpp resources/fliran.rc)
+target_link_libraries(fair_floor PRIVATE comctl32 shell32 gdi32)
 if(MINGW)
   target_link_options(panel_floor PRIVATE -municode)
   target_link_options(working_set_probe PRIVATE -municode)
+  target_link_options(fair_floor PRIVATE -municode)
 endif()
 
 # The panel built in the test process and driven through its controls' notifications.
