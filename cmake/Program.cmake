@@ -92,6 +92,17 @@ if(MINGW)
   target_link_options(fair_floor PRIVATE -municode)
 endif()
 
+# The fair floor against the built panel: the same windows and the same picture on the screen.
+fliran_add_test(fair_floor_tests
+  tests/scheme/fair_floor_test.cpp
+  tests/toolkit/toolkit_test.cpp
+  tests/toolkit/x_input.cpp
+  LIBS fliran_toolkit
+)
+fliran_uses_built_panel(fair_floor_tests)
+target_compile_definitions(fair_floor_tests PRIVATE FLIRAN_FAIR_FLOOR_EXE="$<TARGET_FILE_NAME:fair_floor>")
+add_dependencies(fair_floor_tests fair_floor)
+
 # The panel built in the test process and driven through its controls' notifications.
 fliran_add_test(panel_tests
   tests/scheme/panel_test.cpp
