@@ -25,6 +25,8 @@ std::map<std::wstring, WNDPROC>& SuperclassBases() {
 
 std::wstring Wide(std::string_view text) { return Cp1251ToWide(text); }
 
+HWND gFocusedWindow = nullptr;
+
 std::unordered_map<HWND, TControl*>& Bindings() {
   static std::unordered_map<HWND, TControl*> bindings;
   return bindings;
@@ -42,7 +44,17 @@ void UnbindWindow(HWND wnd) {
   ForgetWindow(wnd);
 }
 
-void ForgetWindow(HWND wnd) { Bindings().erase(wnd); }
+void ForgetWindow(HWND wnd) {
+  Bindings().erase(wnd);
+  if (gFocusedWindow == wnd) gFocusedWindow = nullptr;
+}
+
+void FollowFocus(HWND wnd, UINT message) {
+  if (message == WM_SETFOCUS) gFocusedWindow = wnd;
+  if (message == WM_KILLFOCUS && gFocusedWindow == wnd) gFocusedWindow = nullptr;
+}
+
+HWND FocusedWindow() { return gFocusedWindow; }
 
 TControl* BoundControl(HWND wnd) {
   const auto& bindings = Bindings();
@@ -463,7 +475,7 @@ void TControl::Focus() {
 
 bool TControl::Focused() const {
   if (handle_ == nullptr) return false;
-  HWND focus = GetFocus();
+  HWND focus = FocusedWindow();
   return focus == handle_ || (comboEdit_ != nullptr && focus == comboEdit_);
 }
 

@@ -20,6 +20,13 @@ void UnbindWindow(HWND wnd);   // removes the property and the table's entry
 void ForgetWindow(HWND wnd);   // the table's entry only, for a window that is gone
 TControl* BoundControl(HWND wnd);
 
+// The toolkit's window (or a combo box's edit field) that has the keyboard focus, or null when
+// the focus is elsewhere: followed from the focus messages that every such window receives, so
+// that a key message can be checked against it without asking the platform (GetFocus is a round
+// trip to the window server under Wine, on every key).
+void FollowFocus(HWND wnd, UINT message);
+HWND FocusedWindow();
+
 // Gives the toolkit's own source files access to a control's private state.
 struct TControlAccess {
   static HWND& Handle(TControl* c) { return c->handle_; }

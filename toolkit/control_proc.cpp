@@ -120,6 +120,7 @@ void RunDeferredFrees() {
 
 LRESULT CALLBACK ToolkitWindowProc(HWND wnd, UINT message, WPARAM wParam, LPARAM lParam) {
   try {
+    FollowFocus(wnd, message);  // before any handler, which may move the focus on
     TMsg msg{wnd, message, wParam, lParam, 0};
     TControl* owner = nullptr;
     if (CreatingControl != nullptr && BoundControl(wnd) == nullptr) {
@@ -148,6 +149,7 @@ LRESULT CALLBACK ToolkitWindowProc(HWND wnd, UINT message, WPARAM wParam, LPARAM
       if (message == WM_NCDESTROY) ForgetWindow(wnd);
       return result;
     }
+    if (message == WM_NCDESTROY) ForgetWindow(wnd);
     if (AppWindow != nullptr) return AppWindow->WndProc(msg);
     return DefWindowProcW(wnd, message, wParam, lParam);
   } catch (...) {
