@@ -2,11 +2,13 @@
 // benchmarks measure against it, so it must stay the same window. Both programs run side by side;
 // their window trees are compared window by window in sibling order (class, style, extended
 // style, identifier, rectangle, client size, text, the sliders' ranges and positions, the port
-// box's lines), and the client areas as they show on the screen, pixel by pixel.
+// box's lines), and the client areas as they show on the screen, pixel by pixel. Started alike,
+// the panel loads no library the floor goes without.
 #include <gtest/gtest.h>
 
 #include <windows.h>
 #include <commctrl.h>
+#include <psapi.h>
 
 #include <cstdio>
 #include <set>
@@ -77,6 +79,25 @@ std::string Describe(HWND window) {
     }
   }
   return d;
+}
+
+// The base names (lower case) of the modules loaded in the process id, the program's own left out.
+std::set<std::string> ModulesOf(DWORD id) {
+  std::set<std::string> names;
+  HANDLE process = OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, id);
+  if (process == nullptr) return names;
+  HMODULE modules[512] = {};
+  DWORD bytes = 0;
+  if (EnumProcessModules(process, modules, sizeof modules, &bytes)) {
+    for (DWORD i = 1; i < bytes / sizeof(HMODULE) && i < 512; ++i) {  // [0] is the program itself
+      wchar_t name[MAX_PATH] = {};
+      if (GetModuleBaseNameW(process, modules[i], name, MAX_PATH) == 0) continue;
+      CharLowerW(name);
+      names.insert(Utf8(name));
+    }
+  }
+  CloseHandle(process);
+  return names;
 }
 
 // The window and everything below it, children in sibling order from the top.
@@ -162,6 +183,14 @@ TEST(FairFloor, ShowsThePanelsWindowsAndPicture) {
     for (int x = 20; x < 170; ++x) colours.insert(panelShot[static_cast<std::size_t>(y * client.right + x)]);
   }
   EXPECT_GT(colours.size(), 100u);
+
+  // Started untraced, the panel needs no library beyond what the floor loads for the same window
+  // (the trace channel's socket library, say, only once tracing is asked for).
+  const std::set<std::string> floorModules = ModulesOf(floor.Id());
+  ASSERT_GT(floorModules.size(), 3u);
+  for (const std::string& name : ModulesOf(panel.Id())) {
+    EXPECT_TRUE(floorModules.count(name) != 0) << "the panel loads " << name << ", the floor does not";
+  }
 
   PostMessageW(panelForm, WM_CLOSE, 0, 0);
   PostMessageW(floorForm, WM_CLOSE, 0, 0);

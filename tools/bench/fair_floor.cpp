@@ -20,6 +20,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 
 namespace {
@@ -234,8 +235,9 @@ void Label(HWND form, int id, int x, int y, const wchar_t* text, HFONT font) {
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
-  int argc = 0;
-  LPWSTR* argv = CommandLineToArgvW(GetCommandLineW(), &argc);
+  // The arguments as the C runtime has split them: the panel loads no shell library either.
+  const int argc = __argc;
+  wchar_t** argv = __wargv;
   if (argv == nullptr || (argc != 1 && argc != 2 && argc != 4)) {
     std::fprintf(stderr, "usage: fair_floor [PORT [LEFT TOP]]\n");
     return 2;
@@ -243,7 +245,6 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   const int port = argc >= 2 ? _wtoi(argv[1]) : 0;
   const int left = argc == 4 ? _wtoi(argv[2]) : 0;
   const int top = argc == 4 ? _wtoi(argv[3]) : 0;
-  LocalFree(argv);
   if (port > 0 && !OpenPort(port)) {
     std::fprintf(stderr, "fair_floor: cannot open and set up COM%d\n", port);
     return 1;
