@@ -212,6 +212,18 @@ vmrss() {
 panel_rss="$(vmrss "$panel_pid")"
 fair_rss="$(vmrss "$fair_pid")"
 floor_rss="$(vmrss "$floor_pid")"
+# private_pages PID: the pages only this process has written (Private_Dirty of /proc/PID/smaps,
+# which is what Wine counts as private bytes) per mapping, in KiB: "NAME KIB" lines sorted by
+# name, NAME the mapped file's base name ("program" for the program's own .exe) or [anon],
+# [heap] or [stack].
+private_pages() {
+    awk '/^[0-9a-f]+-[0-9a-f]+ / { n = $6 == "" ? "[anon]" : $6; sub(/.*\//, "", n); if (n ~ /^(fliran-panel|fair_floor|panel_floor)\.exe$/) n = "program"; next }
+         /^Private_Dirty:/ { kib[n] += $2 }
+         END { for (n in kib) if (kib[n] > 0) print n, kib[n] }' "/proc/$1/smaps" 2>/dev/null | sort
+}
+# Where the panel's private pages differ from the fair floor's: "NAME +KIB" for each mapping.
+private_difference="$(join -a 1 -a 2 -e 0 -o 0,1.2,2.2 <(private_pages "$panel_pid") <(private_pages "$fair_pid") |
+    awk '$2 != $3 { printf "%s %+d KiB, ", $1, $2 - $3 }' | sed 's/, $//')"
 
 # --- Input latency --------------------------------------------------------------------------------
 # The panel's port line, picked as a user would (as tools/run-panel.sh --check does): click into
@@ -297,7 +309,9 @@ fi
 
 # --- Summary --------------------------------------------------------------------------------------
 mib() { awk -v b="$1" 'BEGIN { printf "%.1f MiB", b / 1048576 }'; }
+kib() { awk -v b="$1" 'BEGIN { printf "%d KiB", b / 1024 }'; }
 echo "working set after start-up (GetProcessMemoryInfo inside Wine): panel $(mib "$panel_ws"), fair floor $(mib "$fair_ws"), one-window floor $(mib "$floor_ws"); private bytes: panel $(mib "$panel_private"), fair floor $(mib "$fair_private"), one-window floor $(mib "$floor_private")"
+echo "private bytes: panel $(kib "$panel_private"), fair floor $(kib "$fair_private"); the panel's private pages over the fair floor's by mapping (Private_Dirty in /proc/PID/smaps): ${private_difference:-none}"
 [ -n "$panel_rss" ] && [ -n "$fair_rss" ] && [ -n "$floor_rss" ] &&
     echo "resident size of the Wine processes (VmRSS in /proc): panel $(mib "$panel_rss"), fair floor $(mib "$fair_rss"), one-window floor $(mib "$floor_rss")"
 echo "== summary ($rounds rounds; goals in brackets; the /floor lines are against the one-window floor, for information)"

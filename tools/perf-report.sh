@@ -75,6 +75,7 @@ run panel tools/panel-bench.sh --rounds "$rounds" --startup-rounds "$startup_rou
 exe_line="$(grep -E '^exe: ' "$out/panel.log" | head -n 1)"
 exe_line="${exe_line%%   \[*}"
 memory_line="$(grep -E '^working set after start-up' "$out/panel.log" | head -n 1)"
+private_line="$(grep -E '^private bytes: panel' "$out/panel.log" | head -n 1)"
 
 # row FIGURE LOG LABEL GOAL
 row() {
@@ -102,6 +103,8 @@ row() {
     row "private/floor (one-window floor)" panel "private/floor ratio" "information"
     echo
     echo "${memory_line:-working set: not measured}"
+    echo
+    echo "${private_line:-private bytes by mapping: not measured}"
     echo
     echo "${exe_line:-exe: not measured} (goal: at most 1 MiB more than the picture)"
     echo
