@@ -8,7 +8,8 @@ add_library(fliran_program STATIC
   runtime/trace_socket_win32.cpp
   visual/hint_manager.cpp
 )
-target_link_libraries(fliran_program PUBLIC fliran_toolkit fliran_core comctl32 user32 gdi32 ws2_32)
+# ws2_32 is loaded at run time, and only when the trace channel opens (runtime/trace_socket_win32.cpp).
+target_link_libraries(fliran_program PUBLIC fliran_toolkit fliran_core comctl32 user32 gdi32)
 
 # The panel's scheme: its elements, settings and links.
 add_library(fliran_scheme STATIC scheme/panel.cpp)
@@ -83,10 +84,25 @@ add_executable(panel_floor WIN32 tools/bench/panel_floor.cpp)
 target_link_libraries(panel_floor PRIVATE comctl32 shell32)
 add_executable(working_set_probe tools/bench/working_set_probe.cpp)
 target_link_libraries(working_set_probe PRIVATE psapi)
+# The fair floor: the panel's window by hand in plain Win32, with the panel's resources.
+add_executable(fair_floor WIN32 tools/bench/fair_floor.cpp resources/fliran.rc)
+target_link_libraries(fair_floor PRIVATE comctl32 gdi32)
 if(MINGW)
   target_link_options(panel_floor PRIVATE -municode)
   target_link_options(working_set_probe PRIVATE -municode)
+  target_link_options(fair_floor PRIVATE -municode)
 endif()
+
+# The fair floor against the built panel: the same windows and the same picture on the screen.
+fliran_add_test(fair_floor_tests
+  tests/scheme/fair_floor_test.cpp
+  tests/toolkit/toolkit_test.cpp
+  tests/toolkit/x_input.cpp
+  LIBS fliran_toolkit psapi
+)
+fliran_uses_built_panel(fair_floor_tests)
+target_compile_definitions(fair_floor_tests PRIVATE FLIRAN_FAIR_FLOOR_EXE="$<TARGET_FILE_NAME:fair_floor>")
+add_dependencies(fair_floor_tests fair_floor)
 
 # The panel built in the test process and driven through its controls' notifications.
 fliran_add_test(panel_tests
@@ -113,7 +129,7 @@ fliran_uses_built_panel(panel_board_tests)
 # so each sees the first element of its process open the socket.
 fliran_add_test(trace_socket_tests
   tests/program/trace_socket_test.cpp
-  LIBS fliran_program
+  LIBS fliran_program ws2_32
 )
 
 # The built panel traced by the built trace debugger, with the board simulators.

@@ -5,6 +5,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 
 #include "runtime/debug.h"
@@ -14,12 +15,48 @@ namespace fliran {
 
 namespace {
 
+// The Winsock calls of the trace channel, taken from ws2_32.dll when the channel opens: an
+// untraced run never loads the socket library (under Wine that is two more modules and their
+// private pages in every start of the panel).
+struct TWinsock {
+  decltype(&::WSAStartup) Startup = nullptr;
+  decltype(&::WSAGetLastError) LastError = nullptr;
+  decltype(&::socket) Socket = nullptr;
+  decltype(&::bind) Bind = nullptr;
+  decltype(&::connect) Connect = nullptr;
+  decltype(&::closesocket) Close = nullptr;
+  decltype(&::send) Send = nullptr;
+  decltype(&::recv) Recv = nullptr;
+  decltype(&::select) Select = nullptr;
+
+  // Loads the library and finds every call; false (and nothing usable) when one is missing.
+  bool Load() {
+    HMODULE ws2 = LoadLibraryW(L"ws2_32.dll");
+    if (ws2 == nullptr) return false;
+    const bool found = Find(ws2, "WSAStartup", Startup) && Find(ws2, "WSAGetLastError", LastError) &&
+                       Find(ws2, "socket", Socket) && Find(ws2, "bind", Bind) && Find(ws2, "connect", Connect) &&
+                       Find(ws2, "closesocket", Close) && Find(ws2, "send", Send) && Find(ws2, "recv", Recv) &&
+                       Find(ws2, "select", Select);
+    if (!found) FreeLibrary(ws2);
+    return found;
+  }
+
+ private:
+  template <class F>
+  static bool Find(HMODULE module, const char* name, F& call) {
+    call = reinterpret_cast<F>(reinterpret_cast<void*>(GetProcAddress(module, name)));
+    return call != nullptr;
+  }
+};
+
+TWinsock winsock;
+
 class TWinsockTransport final : public TTraceTransport {
  public:
   SOCKET Socket = INVALID_SOCKET;
 
   void Send(const std::uint8_t* bytes, std::size_t length) override {
-    send(Socket, reinterpret_cast<const char*>(bytes), static_cast<int>(length), 0);
+    winsock.Send(Socket, reinterpret_cast<const char*>(bytes), static_cast<int>(length), 0);
   }
 
   // A socket that select reports readable is read even when no bytes wait: a connected UDP
@@ -30,11 +67,11 @@ class TWinsockTransport final : public TTraceTransport {
     FD_ZERO(&readable);
     FD_SET(Socket, &readable);
     timeval wait{0, 500};
-    if (select(0, &readable, nullptr, nullptr, &wait) != 1) return false;
+    if (winsock.Select(0, &readable, nullptr, nullptr, &wait) != 1) return false;
     std::uint8_t buffer[8] = {};
     // A longer datagram fills the 8 bytes and reports WSAEMSGSIZE: its first 8 bytes count.
-    if (recv(Socket, reinterpret_cast<char*>(buffer), sizeof buffer, 0) == SOCKET_ERROR &&
-        WSAGetLastError() != WSAEMSGSIZE) {
+    if (winsock.Recv(Socket, reinterpret_cast<char*>(buffer), sizeof buffer, 0) == SOCKET_ERROR &&
+        winsock.LastError() != WSAEMSGSIZE) {
       return false;
     }
     command->Command = GetWord(buffer);
@@ -55,18 +92,22 @@ void OpenForFirstElement() { OpenTraceSocket(debuggerPort); }
 bool OpenTraceSocket(std::uint16_t port) {
   if (socketTried) return TracingOn();
   socketTried = true;
+  if (!winsock.Load()) return false;
   WSADATA data;
-  if (WSAStartup(MAKEWORD(1, 1), &data) != 0) return false;
-  const SOCKET s = socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP);
+  if (winsock.Startup(MAKEWORD(1, 1), &data) != 0) return false;
+  const SOCKET s = winsock.Socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP);
   if (s == INVALID_SOCKET) return false;
   sockaddr_in local{};
   local.sin_family = AF_INET;
-  local.sin_addr.s_addr = inet_addr("127.0.0.1");
+  // 127.0.0.1 and the port in network byte order (most significant byte first in memory).
+  const std::uint8_t loopback[4] = {127, 0, 0, 1};
+  std::memcpy(&local.sin_addr.s_addr, loopback, sizeof loopback);
   sockaddr_in debugger = local;
-  debugger.sin_port = htons(port);
-  if (bind(s, reinterpret_cast<const sockaddr*>(&local), sizeof local) != 0 ||
-      connect(s, reinterpret_cast<const sockaddr*>(&debugger), sizeof debugger) != 0) {
-    closesocket(s);
+  const std::uint8_t portBytes[2] = {static_cast<std::uint8_t>(port >> 8), static_cast<std::uint8_t>(port & 0xFF)};
+  std::memcpy(&debugger.sin_port, portBytes, sizeof portBytes);
+  if (winsock.Bind(s, reinterpret_cast<const sockaddr*>(&local), sizeof local) != 0 ||
+      winsock.Connect(s, reinterpret_cast<const sockaddr*>(&debugger), sizeof debugger) != 0) {
+    winsock.Close(s);
     return false;
   }
   traceSocket.Socket = s;

@@ -248,7 +248,8 @@ void TClassMainForm_14B8550::CreateElements() {
   NoBar(*Picture);
   Picture->MouseCapture = false;
   Picture->UseFitDraw();  // without it only the background is painted
-  Picture->SetPicture(LoadBitmapA(module, "BITMAP0"));  // the element owns it; null leaves it empty
+  // Drawn from the program's own resource: no platform bitmap beside it, one picture in memory.
+  Picture->SetPictureResource(module, "BITMAP0");  // a missing resource leaves it empty
   Picture->SetSmooth(true);
   Picture->Init();
   done();

@@ -43,8 +43,10 @@ TBitmap::TBitmap(std::int32_t width, std::int32_t height) {
 
 void TBitmap::Clear() {
   handle_.reset();
-  info_.clear();
-  bits_.clear();
+  infoCopy_.clear();
+  bitsCopy_.clear();
+  info_ = nullptr;
+  pixels_ = nullptr;
   width_ = 0;
   height_ = 0;
 }
@@ -93,6 +95,27 @@ std::uint64_t InfoBytesOf(const BITMAPINFOHEADER& h) {
 
 void TBitmap::SetBits(const BITMAPINFO& info, std::size_t infoSize, const void* pixels, std::size_t pixelBytes) {
   Clear();
+  TakeBits(info, infoSize, pixels, pixelBytes, true);
+}
+
+bool TBitmap::SetResource(HMODULE module, const char* name) {
+  Clear();
+  HRSRC found = FindResourceA(module, name, MAKEINTRESOURCEA(2));  // RT_BITMAP
+  HGLOBAL loaded = found != nullptr ? LoadResource(module, found) : nullptr;
+  const void* data = loaded != nullptr ? LockResource(loaded) : nullptr;
+  const std::size_t size = found != nullptr ? SizeofResource(module, found) : 0;
+  if (data == nullptr || size < sizeof(BITMAPINFOHEADER)) return false;
+  // A bitmap resource is a .bmp file without its file header: the header, its colour table, the pixels.
+  const auto& info = *static_cast<const BITMAPINFO*>(data);
+  const std::uint64_t infoSize = InfoBytesOf(info.bmiHeader);
+  if (infoSize >= size) return false;
+  const auto* pixels = static_cast<const std::uint8_t*>(data) + infoSize;
+  TakeBits(info, static_cast<std::size_t>(infoSize), pixels, size - static_cast<std::size_t>(infoSize), false);
+  return !Empty();
+}
+
+void TBitmap::TakeBits(const BITMAPINFO& info, std::size_t infoSize, const void* pixels, std::size_t pixelBytes,
+                       bool copy) {
   if (infoSize < sizeof(BITMAPINFOHEADER) || pixels == nullptr || pixelBytes == 0) return;
   const BITMAPINFOHEADER& header = info.bmiHeader;
   // The platform reads as many pixels as the header describes, and the colour table after it:
@@ -100,31 +123,35 @@ void TBitmap::SetBits(const BITMAPINFO& info, std::size_t infoSize, const void* 
   if (header.biSize < sizeof(BITMAPINFOHEADER) || header.biSize > infoSize) return;
   const std::uint64_t needed = PixelBytesOf(header);
   if (needed == 0 || needed > pixelBytes || InfoBytesOf(header) > infoSize) return;
-  info_.resize(infoSize);
-  std::memcpy(info_.data(), &info, infoSize);
-  bits_.resize(pixelBytes);
-  std::memcpy(bits_.data(), pixels, pixelBytes);
+  if (copy) {
+    infoCopy_.resize(infoSize);
+    std::memcpy(infoCopy_.data(), &info, infoSize);
+    bitsCopy_.resize(pixelBytes);
+    std::memcpy(bitsCopy_.data(), pixels, pixelBytes);
+    info_ = reinterpret_cast<const BITMAPINFO*>(infoCopy_.data());
+    pixels_ = bitsCopy_.data();
+  } else {
+    info_ = &info;
+    pixels_ = pixels;
+  }
   width_ = header.biWidth;
   // A negative height stores the rows top-down; its size check above rules out the lowest value.
   height_ = header.biHeight < 0 ? -header.biHeight : header.biHeight;
 }
 
 bool TBitmap::DrawBits(HDC dc, int x, int y, int w, int h) {
-  const auto* info = reinterpret_cast<const BITMAPINFO*>(info_.data());
-  const int lines = StretchDIBits(dc, x, y, w, h, 0, 0, width_, height_, bits_.data(), info, DIB_RGB_COLORS, SRCCOPY);
+  const int lines = StretchDIBits(dc, x, y, w, h, 0, 0, width_, height_, pixels_, info_, DIB_RGB_COLORS, SRCCOPY);
   return lines != 0 && lines != static_cast<int>(GDI_ERROR);
 }
 
 bool TBitmap::ConvertBitsToHandle() {
   HDC screen = GetDC(nullptr);
-  const auto* info = reinterpret_cast<const BITMAPINFO*>(info_.data());
-  HBITMAP bitmap = CreateDIBitmap(screen, &info->bmiHeader, CBM_INIT, bits_.data(), info, DIB_RGB_COLORS);
+  HBITMAP bitmap = CreateDIBitmap(screen, &info_->bmiHeader, CBM_INIT, pixels_, info_, DIB_RGB_COLORS);
   ReleaseDC(nullptr, screen);
   if (bitmap == nullptr) return false;
   const std::int32_t w = width_;
   const std::int32_t h = height_;
-  info_.clear();
-  bits_.clear();
+  Clear();
   handle_.reset(bitmap);
   width_ = w;
   height_ = h;
@@ -135,7 +162,7 @@ void TBitmap::Draw(HDC dc, int x, int y) {
   if (handle_) {
     TMemoryDc memory(dc, handle_.get());
     if (memory.Get() != nullptr) BitBlt(dc, x, y, width_, height_, memory.Get(), 0, 0, SRCCOPY);
-  } else if (!bits_.empty()) {
+  } else if (pixels_ != nullptr) {
     DrawBits(dc, x, y, width_, height_);
   }
 }
@@ -143,7 +170,7 @@ void TBitmap::Draw(HDC dc, int x, int y) {
 void TBitmap::StretchDraw(HDC dc, const RECT& rect) {
   const int w = rect.right - rect.left;
   const int h = rect.bottom - rect.top;
-  if (!bits_.empty()) {
+  if (pixels_ != nullptr) {
     if (DrawBits(dc, rect.left, rect.top, w, h)) return;
     if (!ConvertBitsToHandle()) return;
   }

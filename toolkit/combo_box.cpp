@@ -32,9 +32,11 @@ void FitDropDownHeight(TControl* combo) {
 
 LRESULT CALLBACK ComboChildProc(HWND wnd, UINT message, WPARAM wParam, LPARAM lParam) {
   try {
+    FollowFocus(wnd, message);
     const auto previous = reinterpret_cast<WNDPROC>(GetPropW(wnd, PrevProcProperty));
     if (previous == nullptr) return DefWindowProcW(wnd, message, wParam, lParam);
     if (message == WM_NCDESTROY) {
+      ForgetWindow(wnd);
       RemovePropW(wnd, PrevProcProperty);
       SetWindowLongPtrW(wnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(previous));
       if (TControl* combo = TControl::FromHandle(GetParent(wnd)); combo != nullptr) {

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <map>
 #include <string>
+#include <unordered_map>
 
 #include "runtime/app.h"
 #include "runtime/cp1251.h"
@@ -24,7 +25,42 @@ std::map<std::wstring, WNDPROC>& SuperclassBases() {
 
 std::wstring Wide(std::string_view text) { return Cp1251ToWide(text); }
 
+HWND gFocusedWindow = nullptr;
+
+std::unordered_map<HWND, TControl*>& Bindings() {
+  static std::unordered_map<HWND, TControl*> bindings;
+  return bindings;
+}
+
 }  // namespace
+
+void BindWindow(HWND wnd, TControl* control) {
+  SetPropW(wnd, SelfProperty, static_cast<HANDLE>(control));
+  Bindings()[wnd] = control;
+}
+
+void UnbindWindow(HWND wnd) {
+  RemovePropW(wnd, SelfProperty);
+  ForgetWindow(wnd);
+}
+
+void ForgetWindow(HWND wnd) {
+  Bindings().erase(wnd);
+  if (gFocusedWindow == wnd) gFocusedWindow = nullptr;
+}
+
+void FollowFocus(HWND wnd, UINT message) {
+  if (message == WM_SETFOCUS) gFocusedWindow = wnd;
+  if (message == WM_KILLFOCUS && gFocusedWindow == wnd) gFocusedWindow = nullptr;
+}
+
+HWND FocusedWindow() { return gFocusedWindow; }
+
+TControl* BoundControl(HWND wnd) {
+  const auto& bindings = Bindings();
+  const auto it = bindings.find(wnd);
+  return it != bindings.end() ? it->second : nullptr;
+}
 
 // ---------------------------------------------------------------------------------------------
 // Life of the object.
@@ -110,7 +146,7 @@ void TControl::ReleaseWindow() {
   // WM_NCDESTROY sees the destroying flag and only unbinds the window.
   DestroyWindow(handle_);
   if (handle_ != nullptr) {
-    RemovePropW(handle_, SelfProperty);
+    UnbindWindow(handle_);
     handle_ = nullptr;
   }
 }
@@ -127,7 +163,7 @@ TControl* TControl::Child(std::int32_t i) const {
 
 TControl* TControl::FromHandle(HWND wnd) {
   if (wnd == nullptr) return nullptr;
-  return static_cast<TControl*>(GetPropW(wnd, SelfProperty));
+  return BoundControl(wnd);
 }
 
 TControl* TControl::ParentForm() {
@@ -225,10 +261,10 @@ bool TControl::CreateControlWindow() {
         SetWindowLongPtrW(wnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&ToolkitWindowProc)));
   }
   SendMessageW(wnd, WM_CHANGEUISTATE, MAKEWPARAM(UIS_CLEAR, UISF_HIDEFOCUS), 0);
-  if (GetPropW(wnd, SelfProperty) == nullptr) {
+  if (BoundControl(wnd) == nullptr) {
     if (CreatingControl == this) CreatingControl = nullptr;
     handle_ = wnd;
-    SetPropW(wnd, SelfProperty, static_cast<HANDLE>(this));
+    BindWindow(wnd, this);
   }
 
   if (!CommonControl) {
@@ -439,7 +475,7 @@ void TControl::Focus() {
 
 bool TControl::Focused() const {
   if (handle_ == nullptr) return false;
-  HWND focus = GetFocus();
+  HWND focus = FocusedWindow();
   return focus == handle_ || (comboEdit_ != nullptr && focus == comboEdit_);
 }
 

@@ -12,6 +12,21 @@ namespace fliran {
 inline constexpr wchar_t SelfProperty[] = L"SELF_";
 inline constexpr wchar_t PrevProcProperty[] = L"PREV_PROC";
 
+// The binding of a window to its control: the window property "SELF_", and beside it a table of
+// the process that every message reads instead (a window property lives with the window server:
+// under Wine each read is a round trip to it, which the table spares the messages of a click).
+void BindWindow(HWND wnd, TControl* control);
+void UnbindWindow(HWND wnd);   // removes the property and the table's entry
+void ForgetWindow(HWND wnd);   // the table's entry only, for a window that is gone
+TControl* BoundControl(HWND wnd);
+
+// The toolkit's window (or a combo box's edit field) that has the keyboard focus, or null when
+// the focus is elsewhere: followed from the focus messages that every such window receives, so
+// that a key message can be checked against it without asking the platform (GetFocus is a round
+// trip to the window server under Wine, on every key).
+void FollowFocus(HWND wnd, UINT message);
+HWND FocusedWindow();
+
 // Gives the toolkit's own source files access to a control's private state.
 struct TControlAccess {
   static HWND& Handle(TControl* c) { return c->handle_; }
@@ -47,7 +62,9 @@ void ComboBoxAfterCreate(TControl* control);
 // message-only window, and the object is held until it arrives.
 void PostDeferredFree(TControl* control);
 
-// Key code, shift state and mouse helpers.
+// Key code, shift state and mouse helpers. The shift state holds MK_SHIFT, MK_CONTROL and
+// ShiftAlt for the keys held down.
+inline constexpr std::uint32_t ShiftAlt = 0x20;
 std::uint32_t ShiftState();
 bool CtrlOrAltDown();
 

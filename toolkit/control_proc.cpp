@@ -38,15 +38,19 @@ namespace fliran {
   ExitProcess(FatalErrorExitCode);
 }
 
+// The keys' state as of the message being handled, read in one call (under Wine every read of
+// the key state is a round trip to the window server).
 std::uint32_t ShiftState() {
+  BYTE keys[256] = {};
+  if (GetKeyboardState(keys) == FALSE) return 0;
   std::uint32_t shift = 0;
-  if (GetKeyState(VK_SHIFT) < 0) shift |= MK_SHIFT;
-  if (GetKeyState(VK_CONTROL) < 0) shift |= MK_CONTROL;
-  if (GetKeyState(VK_MENU) < 0) shift |= 0x20;  // Alt
+  if ((keys[VK_SHIFT] & 0x80) != 0) shift |= MK_SHIFT;
+  if ((keys[VK_CONTROL] & 0x80) != 0) shift |= MK_CONTROL;
+  if ((keys[VK_MENU] & 0x80) != 0) shift |= ShiftAlt;
   return shift;
 }
 
-bool CtrlOrAltDown() { return GetKeyState(VK_CONTROL) < 0 || GetKeyState(VK_MENU) < 0; }
+bool CtrlOrAltDown() { return (ShiftState() & (MK_CONTROL | ShiftAlt)) != 0; }
 
 void TrackMouseLeave(HWND wnd) {
   using TTrack = BOOL(WINAPI*)(LPTRACKMOUSEEVENT);
@@ -116,15 +120,16 @@ void RunDeferredFrees() {
 
 LRESULT CALLBACK ToolkitWindowProc(HWND wnd, UINT message, WPARAM wParam, LPARAM lParam) {
   try {
+    FollowFocus(wnd, message);  // before any handler, which may move the focus on
     TMsg msg{wnd, message, wParam, lParam, 0};
     TControl* owner = nullptr;
-    if (CreatingControl != nullptr && GetPropW(wnd, SelfProperty) == nullptr) {
+    if (CreatingControl != nullptr && BoundControl(wnd) == nullptr) {
       // The first message of a window being made binds it to its object, so even the messages
       // sent while CreateWindowExW runs reach the object.
       owner = CreatingControl;
       CreatingControl = nullptr;
       owner->handle_ = wnd;
-      SetPropW(wnd, SelfProperty, static_cast<HANDLE>(owner));
+      BindWindow(wnd, owner);
     } else {
       owner = TControl::FromHandle(wnd);
     }
@@ -132,12 +137,19 @@ LRESULT CALLBACK ToolkitWindowProc(HWND wnd, UINT message, WPARAM wParam, LPARAM
       // The object may be freed while it handles the message; the hold defers that to the end.
       // Messages sent by the destructor itself (DestroyWindow) take no hold: the object is
       // already on its way out and a hold would delete it a second time.
-      if (owner->inDestructor_) return owner->WndProc(msg);
-      owner->AddHold();
-      const LRESULT result = owner->WndProc(msg);
-      owner->DropHold();
+      LRESULT result = 0;
+      if (owner->inDestructor_) {
+        result = owner->WndProc(msg);
+      } else {
+        owner->AddHold();
+        result = owner->WndProc(msg);
+        owner->DropHold();
+      }
+      // The window is gone after this message, whoever handled it: its handle binds nothing.
+      if (message == WM_NCDESTROY) ForgetWindow(wnd);
       return result;
     }
+    if (message == WM_NCDESTROY) ForgetWindow(wnd);
     if (AppWindow != nullptr) return AppWindow->WndProc(msg);
     return DefWindowProcW(wnd, message, wParam, lParam);
   } catch (...) {
@@ -262,7 +274,7 @@ LRESULT TControl::HandleKey(TMsg& msg) {
       break;
     default: break;
   }
-  if (CtrlOrAltDown()) return DefaultProc(msg);
+  if ((shift & (MK_CONTROL | ShiftAlt)) != 0) return DefaultProc(msg);
   if (msg.Message == WM_CHAR && msg.WParam == VK_TAB && (NavigationKeys & NavigateTab) != 0 &&
       EffectiveNavigationProc() != nullptr) {
     return 0;  // the key-down already moved the focus
@@ -288,7 +300,7 @@ LRESULT TControl::DefaultHandling(TMsg& msg) {
 
     case WM_NCDESTROY: {
       if (msg.Wnd != handle_) return DefaultProc(msg);
-      RemovePropW(handle_, SelfProperty);
+      UnbindWindow(handle_);
       const bool wasMain = IsMainWindow();
       if (WindowDestroyedEvent) WindowDestroyedEvent(this);
       const LRESULT result = DefaultProc(msg);
@@ -368,9 +380,10 @@ LRESULT TControl::DefaultHandling(TMsg& msg) {
     }
 
     case WM_SETCURSOR:
-      if (GetCapture() == nullptr && LOWORD(msg.LParam) == HTCLIENT) {
+      if (LOWORD(msg.LParam) == HTCLIENT) {
+        // The capture is asked for only when there is a cursor to set (a round trip under Wine).
         HCURSOR cursor = ScreenCursor != nullptr ? ScreenCursor : Cursor;
-        if (cursor != nullptr) {
+        if (cursor != nullptr && GetCapture() == nullptr) {
           SetCursor(cursor);
           return 1;
         }

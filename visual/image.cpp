@@ -31,6 +31,11 @@ void TKvornImage::SetPicture(HBITMAP bitmap) {
   if (bitmap != nullptr) Picture->SetHandle(bitmap);
 }
 
+void TKvornImage::SetPictureResource(HMODULE module, const char* name) {
+  auto picture = MakeObj<TBitmap>();
+  if (picture->SetResource(module, name)) Picture = std::move(picture);
+}
+
 void TKvornImage::SetSmooth(bool smooth) {
   const bool ntFamily = GetVersion() < 0x80000000u;
   StretchMode = smooth && ntFamily ? HALFTONE : COLORONCOLOR;

@@ -22,7 +22,7 @@ class TKvornImage : public TKvornWin {
  public:
   using TDrawRoutine = TMethod<void(HDC dc)>;
 
-  TObjPtr<TBitmap> Picture = MakeObj<TBitmap>();  // empty until SetPicture
+  TObjPtr<TBitmap> Picture = MakeObj<TBitmap>();  // empty until SetPicture or SetPictureResource
   std::int32_t StretchMode = COLORONCOLOR;        // or HALFTONE, see SetSmooth
   TDrawRoutine DrawRoutine;                       // the panel installs FitDraw
   bool AutoSize = false;                          // after Init, the control takes the picture's size
@@ -32,6 +32,10 @@ class TKvornImage : public TKvornWin {
 
   // A non-null bitmap becomes the picture (owned from here on); null leaves it as it was.
   void SetPicture(HBITMAP bitmap);
+  // The bitmap resource name of module becomes the picture, drawn from where the module holds it
+  // (no copy: one picture in memory, not a platform bitmap beside the resource); a missing
+  // resource leaves the picture as it was.
+  void SetPictureResource(HMODULE module, const char* name);
   // Halftone stretching when smooth (on the NT family), else colour on colour.
   void SetSmooth(bool smooth);
   void Init() override;

@@ -2,13 +2,14 @@
 // X input event (a mouse click on a button, a key press on a focused slider) to the first byte of
 // the line that the program writes to its COM port in reaction. Used by tools/panel-bench.sh.
 //
-//   input_latency_probe --wine-prefix DIR --com A --com B --ready-file FILE
+//   input_latency_probe --wine-prefix DIR --com A --com B [--com C] --ready-file FILE
 //
-// A is the panel's port, B the floor program's (the names in its messages). For each --com it opens a pseudo-terminal, keeps both ends open (so the port can be opened and
+// A is the panel's port, B the fair floor's, C the one-window floor's (the names in its messages).
+// For each --com it opens a pseudo-terminal, keeps both ends open (so the port can be opened and
 // closed again) and links it as COMn of the Wine prefix; then it writes FILE. The script starts
-// the two programs on these ports and writes one line to the probe's standard input:
+// the programs on these ports and writes one line to the probe's standard input:
 //
-//   XID_A XID_B ROUNDS
+//   XID_A XID_B [XID_C] ROUNDS
 //
 // the X windows (client areas) of the programs on the ports in the order given. The probe then
 // injects input with the XTest extension at fixed client coordinates (the places of the panel's
@@ -16,17 +17,17 @@
 // pty masters itself, so no other process sits between the event and the clock. Each round
 // measures on each program a click (press and release at once), a click whose press goes 100 ms
 // before the release (timed from the release only, which is when a button acts), and a slider
-// key, the programs in alternating order so that both meet the same load; three warm-up rounds
+// key, the programs in turns whose order rotates every round, so that all meet the same load; three warm-up rounds
 // are not counted. Before each timed event the target
 // window is activated by an untimed click (a neutral spot for the button; the slider itself,
 // which also gives it the focus), and its output is drained, so the time covers only the
 // reaction to the event. The slider keys are End and Home in turns (the click in the slider's
 // middle moves it off either end first).
 //
-// Prints per program (0, 1 in the order of --com) and kind every counted time in milliseconds,
+// Prints per program (0, 1, 2 in the order of --com) and kind every counted time in milliseconds,
 // as "sample click 0 <ms>", then the median, minimum and maximum, as
 //   "latency click 0 <median> <min> <max>" ... "latency release 1 ..." ... "latency slide 1 ...",
-// then asks both windows to close (as a window manager's close button does: WM_DELETE_WINDOW) and
+// then asks the windows to close (as a window manager's close button does: WM_DELETE_WINDOW) and
 // exits 0; exits 1 when something could not be measured (a missing or wrong line within 5 s).
 // The COM links are removed at exit, also on SIGINT, SIGTERM and SIGHUP.
 #include <X11/Xlib.h>
@@ -61,12 +62,13 @@ struct Point {
 };
 constexpr Point GlowButton{352, 192};
 constexpr Point SliderMiddle{295, 45};
-// Form background, no control, inside both client areas (the panel's window is 442 x 509 with
-// its caption and frame, so its client area is about 436 x 480).
-constexpr Point NeutralSpot{425, 470};
+// Form background, no control, inside every client area (the panel's window is 442 x 509 with
+// its caption and frame, so its client area is about 436 x 480), and left of x 387, where the
+// third window may run off the screen.
+constexpr Point NeutralSpot{190, 470};
 
 // The links made, for removal also from a signal handler (readlink and unlink are safe there).
-constexpr int MaxPorts = 2;
+constexpr int MaxPorts = 3;
 char gLinks[MaxPorts][4096];
 char gTargets[MaxPorts][64];
 int gLinkCount = 0;
@@ -297,15 +299,17 @@ int main(int argc, char** argv) {
     else if (option == "--com") coms.push_back(std::atoi(argv[i + 1]));
     else if (option == "--ready-file") ready = argv[i + 1];
   }
-  if (prefix.empty() || ready.empty() || coms.size() != MaxPorts) {
-    std::fprintf(stderr, "usage: input_latency_probe --wine-prefix DIR --com A --com B --ready-file FILE\n");
+  if (prefix.empty() || ready.empty() || coms.size() < 2 || coms.size() > MaxPorts) {
+    std::fprintf(stderr, "usage: input_latency_probe --wine-prefix DIR --com A --com B [--com C] --ready-file FILE\n");
     return 2;
   }
+  const int count = static_cast<int>(coms.size());
   for (int s : {SIGINT, SIGTERM, SIGHUP}) std::signal(s, &OnSignal);
   std::atexit(&RemoveLinks);
 
-  Target targets[MaxPorts] = {{"panel", 0, {}, {}, {}, {}}, {"floor", 0, {}, {}, {}, {}}};
-  for (int i = 0; i < MaxPorts; ++i) {
+  Target targets[MaxPorts] = {
+      {"panel", 0, {}, {}, {}, {}}, {"fair floor", 0, {}, {}, {}, {}}, {"floor", 0, {}, {}, {}, {}}};
+  for (int i = 0; i < count; ++i) {
     std::optional<Port> port = OpenPty();
     if (!port) {
       std::perror("input_latency_probe: opening a pty");
@@ -317,16 +321,18 @@ int main(int argc, char** argv) {
       return 1;
     }
   }
-  std::ofstream(ready) << targets[0].port.path << ' ' << targets[1].port.path << '\n';
+  {
+    std::ofstream out(ready);
+    for (int i = 0; i < count; ++i) out << targets[i].port.path << (i + 1 < count ? ' ' : '\n');
+  }
 
-  unsigned long windowA = 0, windowB = 0;
   int rounds = 0;
-  if (!(std::cin >> windowA >> windowB >> rounds) || rounds < 1) {
-    std::fprintf(stderr, "input_latency_probe: expected \"XID_A XID_B ROUNDS\" on standard input\n");
+  bool read = true;
+  for (int i = 0; i < count; ++i) read = read && static_cast<bool>(std::cin >> targets[i].window);
+  if (!read || !(std::cin >> rounds) || rounds < 1) {
+    std::fprintf(stderr, "input_latency_probe: expected one window per port and ROUNDS on standard input\n");
     return 1;
   }
-  targets[0].window = windowA;
-  targets[1].window = windowB;
 
   Display* display = XOpenDisplay(nullptr);
   int event, error, major, minor;
@@ -338,7 +344,8 @@ int main(int argc, char** argv) {
   constexpr int WarmUp = 3;
   for (int r = 0; r < WarmUp + rounds; ++r) {
     const bool counted = r >= WarmUp;
-    Target* order[2] = {&targets[r % 2], &targets[1 - r % 2]};
+    std::vector<Target*> order;
+    for (int k = 0; k < count; ++k) order.push_back(&targets[(r + k) % count]);
     for (Target* t : order) {
       if (!MeasureClick(injector, *t, 0, counted)) return 1;
     }
@@ -349,12 +356,12 @@ int main(int argc, char** argv) {
       if (!MeasureSlide(injector, *t, r % 2 == 0, counted)) return 1;
     }
   }
-  for (int i = 0; i < MaxPorts; ++i) {
+  for (int i = 0; i < count; ++i) {
     Report("click", i, targets[i].click);
     Report("release", i, targets[i].release);
     Report("slide", i, targets[i].slide);
   }
-  for (const Target& t : targets) RequestClose(display, t.window);
+  for (int i = 0; i < count; ++i) RequestClose(display, targets[i].window);
   XCloseDisplay(display);
   return 0;
 }

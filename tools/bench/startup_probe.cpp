@@ -1,8 +1,11 @@
 // Measures start-up times under Wine: starts a program, waits until a visible top-level window
-// of the given class belongs to it, asks it to close and checks that it exits with code 0.
+// of the given class belongs to it and that window and every window inside it are painted (no
+// part of any of them waits for WM_PAINT any more), asks it to close and checks that it exits
+// with code 0.
 //   startup_probe <rounds> <program> <window class> [<program> <window class>]...
-// Programs are started in turns, so both see the same machine load. For each program it prints
-// the median milliseconds from CreateProcess to the window being visible.
+// Programs are started in turns whose order rotates every round, so all see the same machine
+// load. For each program it prints the median milliseconds from CreateProcess to the window
+// being shown and painted.
 #include "toolkit/win.h"
 
 #include <algorithm>
@@ -31,6 +34,22 @@ BOOL CALLBACK FindShownWindow(HWND window, LPARAM parameter) {
   return FALSE;
 }
 
+// Whether the window or one inside it still has a part to paint (its update region, which the
+// system keeps for every window, is not empty).
+bool WaitsForPaint(HWND window) {
+  if (GetUpdateRect(window, nullptr, FALSE) != FALSE) return true;
+  bool waits = false;
+  EnumChildWindows(
+      window,
+      [](HWND child, LPARAM parameter) -> BOOL {
+        if (IsWindowVisible(child) == FALSE || GetUpdateRect(child, nullptr, FALSE) == FALSE) return TRUE;
+        *reinterpret_cast<bool*>(parameter) = true;
+        return FALSE;
+      },
+      reinterpret_cast<LPARAM>(&waits));
+  return waits;
+}
+
 double Milliseconds(LARGE_INTEGER from, LARGE_INTEGER to, LARGE_INTEGER frequency) {
   return 1000.0 * static_cast<double>(to.QuadPart - from.QuadPart) / static_cast<double>(frequency.QuadPart);
 }
@@ -55,10 +74,15 @@ double StartOnce(const std::wstring& program, const wchar_t* className) {
     EnumWindows(&FindShownWindow, reinterpret_cast<LPARAM>(&search));
     if (search.found == nullptr) Sleep(1);
   }
+  bool painted = search.found != nullptr;
+  while (painted && WaitsForPaint(search.found)) {
+    painted = GetTickCount64() < deadline;
+    Sleep(1);
+  }
   QueryPerformanceCounter(&shown);
   double result = Milliseconds(start, shown, frequency);
-  if (search.found == nullptr) {
-    std::fwprintf(stderr, L"%ls showed no %ls window\n", program.c_str(), className);
+  if (!painted) {
+    std::fwprintf(stderr, L"%ls showed no painted %ls window within 60 s\n", program.c_str(), className);
     TerminateProcess(process.hProcess, 1);
     result = -1.0;
   } else {
@@ -87,7 +111,8 @@ int wmain(int argc, wchar_t** argv) {
   const int programs = (argc - 2) / 2;
   std::vector<std::vector<double>> times(static_cast<std::size_t>(programs));
   for (int round = 0; round < rounds; ++round) {
-    for (int p = 0; p < programs; ++p) {
+    for (int k = 0; k < programs; ++k) {
+      const int p = (round + k) % programs;
       const double ms = StartOnce(argv[2 + 2 * p], argv[3 + 2 * p]);
       if (ms < 0) return 1;
       times[static_cast<std::size_t>(p)].push_back(ms);
