@@ -123,7 +123,7 @@ endfunction()
 # build: the serial device preparation of the run script, the Wine runner's
 # rerun rule, the prefixes and processes the scripts may touch, and the switch
 # to the sudo user. A script that exits with 77 was skipped.
-if(FLIRAN_TESTS AND NOT WIN32)
+if(FLIRAN_TESTS AND NOT WIN32 AND NOT FLIRAN_WINELIB)
   foreach(_fliran_script_test IN ITEMS
       "SerialLine.PreparedPtyPassesAllByteValues=serial_line_test.sh"
       "WineRun.RerunsOnlyAfterTeardownAbort=wine_rerun_test.sh"

@@ -16,7 +16,7 @@ endif()
 
 add_executable(trace_debugger tools/trace_debugger/trace_debugger.cpp)
 target_link_libraries(trace_debugger PRIVATE trace_debugger_lines)
-if(WIN32)
+if(WIN32 OR FLIRAN_WINELIB)
   target_link_libraries(trace_debugger PRIVATE ws2_32)
   fliran_version_info(trace_debugger DESCRIPTION "FLIRAN panel trace debugger")
 else()
