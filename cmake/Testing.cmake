@@ -39,6 +39,10 @@ if(EXISTS "${FLIRAN_GTEST_SOURCE_DIR}/CMakeLists.txt" AND NOT TARGET gtest)
        AND CMAKE_CXX_COMPILER_ID MATCHES "GNU|Clang")
       # GoogleTest's own sources are not ours to keep warning-free.
       target_compile_options(${_fliran_gtest_target} PRIVATE -w)
+      if(FLIRAN_WINELIB)
+        # Nor ours to check: the sanitized winelib build compiles them quickly, uninstrumented.
+        target_compile_options(${_fliran_gtest_target} PRIVATE -O0 -fno-sanitize=all)
+      endif()
     endif()
   endforeach()
 elseif(NOT TARGET gtest)
