@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Runs every test of the project: the platform-free core natively (g++ with
-# AddressSanitizer and UndefinedBehaviorSanitizer) and the Windows build
-# (MinGW-w64 cross build, test programs run under Wine on a private Xvfb).
+# AddressSanitizer and UndefinedBehaviorSanitizer), the Windows build
+# (MinGW-w64 cross build, test programs run under Wine on a private Xvfb) and
+# the same Windows code and tests built with Wine's own tool chain (winegcc)
+# with both sanitizers, run under Wine (the winelib preset).
 #
 # Works on a fresh Debian machine: missing packages are installed with
 # apt-get (needs root). A second run only rebuilds what changed.
@@ -12,7 +14,7 @@
 # (tests/scripts/release_test.sh). Last, every fuzz target runs briefly
 # (tools/fuzz.sh, 10 s each), its committed corpus first.
 #
-#   tools/test.sh            configure, build and test both presets, check the run command
+#   tools/test.sh            configure, build and test the three presets, check the run command
 #   FLIRAN_PRESETS="native" tools/test.sh    only some presets (the check needs mingw)
 #
 # The summary lists every test program that was run a second time because
@@ -126,7 +128,7 @@ check_run_panel() {
     unset FLIRAN_WINEPREFIX
 }
 
-for preset in ${FLIRAN_PRESETS:-native mingw}; do
+for preset in ${FLIRAN_PRESETS:-native mingw winelib}; do
     run_preset "$preset"
 done
 if [ "$MINGW_BUILT" = 1 ]; then
