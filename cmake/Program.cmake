@@ -10,6 +10,10 @@ add_library(fliran_program STATIC
 )
 # ws2_32 is loaded at run time, and only when the trace channel opens (runtime/trace_socket_win32.cpp).
 target_link_libraries(fliran_program PUBLIC fliran_toolkit fliran_core comctl32 user32 gdi32)
+# Wine's Winsock header must come before the C library's headers (winelib build): the files that
+# include it are compiled on their own in a unity build.
+set_source_files_properties(runtime/trace_socket_win32.cpp tests/program/trace_socket_test.cpp
+                            PROPERTIES SKIP_UNITY_BUILD_INCLUSION ON)
 
 # The panel's scheme: its elements, settings and links.
 add_library(fliran_scheme STATIC scheme/panel.cpp)
@@ -38,9 +42,7 @@ fliran_add_test(program_tests
   tests/program/ini_file_test.cpp
   tests/program/lifecycle_test.cpp
   tests/program/close_test.cpp
-  tests/toolkit/x_input.cpp
-  tests/toolkit/toolkit_test.cpp
-  LIBS fliran_program
+  LIBS fliran_test_support fliran_program
 )
 
 # Starts the program as a separate process, or reads its resources (and the trace debugger's
@@ -49,14 +51,20 @@ fliran_add_test(entry_tests
   tests/program/entry_test.cpp
   tests/program/resource_test.cpp
   tests/program/version_test.cpp
-  tests/toolkit/x_input.cpp
-  tests/toolkit/toolkit_test.cpp
-  LIBS fliran_toolkit version
+  LIBS fliran_test_support fliran_toolkit version
 )
 fliran_uses_built_panel(entry_tests)
-target_compile_definitions(entry_tests PRIVATE
-  FLIRAN_TRACE_DEBUGGER_EXE="$<TARGET_FILE_NAME:trace_debugger>" FLIRAN_VERSION="${PROJECT_VERSION}")
-add_dependencies(entry_tests trace_debugger)
+target_compile_definitions(entry_tests PRIVATE FLIRAN_VERSION="${PROJECT_VERSION}")
+# The winelib build's .exe files are Linux shared objects, which Windows cannot map as resource
+# files (icon, picture, version block), and it has no trace debugger: there the resources (compiled
+# by wrc) are only what the running panel shows.
+if(FLIRAN_WINELIB)
+  set_source_files_properties(tests/program/resource_test.cpp tests/program/version_test.cpp
+                              PROPERTIES HEADER_FILE_ONLY ON)
+else()
+  target_compile_definitions(entry_tests PRIVATE FLIRAN_TRACE_DEBUGGER_EXE="$<TARGET_FILE_NAME:trace_debugger>")
+  add_dependencies(entry_tests trace_debugger)
+endif()
 # The program's entry with a panel whose construction fails half-way.
 add_executable(failing_panel WIN32 scheme/main.cpp tests/program/failing_panel.cpp)
 target_link_libraries(failing_panel PRIVATE fliran_scheme)
@@ -92,6 +100,11 @@ if(MINGW)
   target_link_options(working_set_probe PRIVATE -municode)
   target_link_options(fair_floor PRIVATE -municode)
 endif()
+# The sanitized winelib build makes what its tests use; the helpers only when asked for.
+if(FLIRAN_WINELIB)
+  set_target_properties(startup_floor startup_floor_cc startup_probe panel_floor working_set_probe
+                        PROPERTIES EXCLUDE_FROM_ALL ON)
+endif()
 
 # The fair floor against the built panel: the same windows and the same picture on the screen.
 fliran_add_test(fair_floor_tests
@@ -107,9 +120,7 @@ add_dependencies(fair_floor_tests fair_floor)
 # The panel built in the test process and driven through its controls' notifications.
 fliran_add_test(panel_tests
   tests/scheme/panel_test.cpp
-  tests/toolkit/toolkit_test.cpp
-  tests/toolkit/x_input.cpp
-  LIBS fliran_scheme
+  LIBS fliran_test_support fliran_scheme
   TIMEOUT 120
 )
 
@@ -118,9 +129,7 @@ fliran_add_test(panel_tests
 fliran_add_board_test(panel_board_tests
   tests/scheme/panel_board_test.cpp
   tests/scheme/panel_e2e_test.cpp
-  tests/toolkit/toolkit_test.cpp
-  tests/toolkit/x_input.cpp
-  LIBS fliran_scheme
+  LIBS fliran_test_support fliran_scheme
   TIMEOUT 120
 )
 fliran_uses_built_panel(panel_board_tests)
@@ -132,13 +141,14 @@ fliran_add_test(trace_socket_tests
   LIBS fliran_program ws2_32
 )
 
-# The built panel traced by the built trace debugger, with the board simulators.
-fliran_add_board_test(panel_trace_tests
-  tests/scheme/panel_trace_test.cpp
-  tests/toolkit/toolkit_test.cpp
-  tests/toolkit/x_input.cpp
-  LIBS fliran_toolkit comctl32
-  TIMEOUT 240
-)
-fliran_uses_built_panel(panel_trace_tests)
-add_dependencies(panel_trace_tests trace_debugger)
+# The built panel traced by the built trace debugger, with the board simulators (the winelib build
+# has no trace debugger).
+if(TARGET trace_debugger)
+  fliran_add_board_test(panel_trace_tests
+    tests/scheme/panel_trace_test.cpp
+    LIBS fliran_test_support fliran_toolkit comctl32
+    TIMEOUT 240
+  )
+  fliran_uses_built_panel(panel_trace_tests)
+  add_dependencies(panel_trace_tests trace_debugger)
+endif()

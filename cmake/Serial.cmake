@@ -35,8 +35,12 @@ endif()
 # of a target is taken from CMAKE_CROSSCOMPILING_EMULATOR when the target is made, and
 # gtest_discover_tests uses it for listing and running).
 function(fliran_add_board_test name)
+  # The options of the plain runner (--env NAME=VALUE, after its path) go on to with-boards.sh.
+  set(runner_options ${CMAKE_CROSSCOMPILING_EMULATOR})
+  list(POP_FRONT runner_options)
   set(CMAKE_CROSSCOMPILING_EMULATOR
-      "${CMAKE_CURRENT_FUNCTION_LIST_DIR}/../tests/serial/with-boards.sh;--board-sim;${FLIRAN_BOARD_SIM}")
+      "${CMAKE_CURRENT_FUNCTION_LIST_DIR}/../tests/serial/with-boards.sh" --board-sim "${FLIRAN_BOARD_SIM}"
+      ${runner_options})
   fliran_add_test(${name} ${ARGN})
   if(TARGET serial_board_sim)
     add_dependencies(${name} serial_board_sim)
@@ -55,3 +59,6 @@ fliran_add_board_test(serial_tests
 add_executable(serial_element_bench tools/bench/serial_element_bench.cpp)
 target_link_libraries(serial_element_bench PRIVATE fliran_serial)
 add_executable(serial_floor_bench tools/bench/serial_floor_bench.cpp)
+if(FLIRAN_WINELIB)
+  set_target_properties(serial_element_bench serial_floor_bench PROPERTIES EXCLUDE_FROM_ALL ON)
+endif()

@@ -39,6 +39,10 @@ if(EXISTS "${FLIRAN_GTEST_SOURCE_DIR}/CMakeLists.txt" AND NOT TARGET gtest)
        AND CMAKE_CXX_COMPILER_ID MATCHES "GNU|Clang")
       # GoogleTest's own sources are not ours to keep warning-free.
       target_compile_options(${_fliran_gtest_target} PRIVATE -w)
+      if(FLIRAN_WINELIB)
+        # Nor ours to check: the sanitized winelib build compiles them quickly, uninstrumented.
+        target_compile_options(${_fliran_gtest_target} PRIVATE -O0 -fno-sanitize=all)
+      endif()
     endif()
   endforeach()
 elseif(NOT TARGET gtest)
@@ -123,7 +127,7 @@ endfunction()
 # build: the serial device preparation of the run script, the Wine runner's
 # rerun rule, the prefixes and processes the scripts may touch, and the switch
 # to the sudo user. A script that exits with 77 was skipped.
-if(FLIRAN_TESTS AND NOT WIN32)
+if(FLIRAN_TESTS AND NOT WIN32 AND NOT FLIRAN_WINELIB)
   foreach(_fliran_script_test IN ITEMS
       "SerialLine.PreparedPtyPassesAllByteValues=serial_line_test.sh"
       "WineRun.RerunsOnlyAfterTeardownAbort=wine_rerun_test.sh"

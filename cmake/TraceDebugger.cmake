@@ -45,7 +45,7 @@ if(NOT WIN32)
   target_link_libraries(trace_debugger PRIVATE Threads::Threads)
 endif()
 
-if(WIN32)
+if(WIN32 OR FLIRAN_WINELIB)
   target_link_libraries(trace_debugger PRIVATE ws2_32)
   fliran_version_info(trace_debugger DESCRIPTION "FLIRAN panel trace debugger")
 else()

@@ -23,8 +23,6 @@ fliran_add_test(visual_tests
   tests/visual/controls_test.cpp
   tests/visual/text_picture_test.cpp
   tests/visual/list_test.cpp
-  tests/toolkit/x_input.cpp
-  tests/toolkit/toolkit_test.cpp
-  LIBS fliran_visual
+  LIBS fliran_test_support fliran_visual
   TIMEOUT 120
 )

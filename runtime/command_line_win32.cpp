@@ -15,7 +15,7 @@ std::string CommandLineArg(int n) {
     std::vector<wchar_t> buffer(MAX_PATH + 1);
     for (;;) {
       const DWORD length = GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
-      if (length < buffer.size()) return WideToCp1251(std::wstring_view(buffer.data(), length));
+      if (length < buffer.size()) return WideToCp1251(WideStringView(buffer.data(), length));
       buffer.resize(buffer.size() * 2);
     }
   }

@@ -9,6 +9,8 @@
 #include <string>
 #include <string_view>
 
+#include "runtime/wide_string.h"
+
 namespace fliran {
 
 // Unicode of the CP1251 bytes 0x80..0xBF; 0xC0..0xFF are U+0410..U+044F and 0x00..0x7F are
@@ -42,15 +44,15 @@ constexpr int UnicodeToCp1251(char32_t c) {
 
 // Texts cross the platform boundary as UTF-16 (the wide-character calls), so they show the same
 // whatever the system's code page is.
-inline std::wstring Cp1251ToWide(std::string_view text) {
-  std::wstring wide;
+inline WideString Cp1251ToWide(std::string_view text) {
+  WideString wide;
   wide.reserve(text.size());
   for (const char c : text) wide.push_back(static_cast<wchar_t>(Cp1251ToUnicode(static_cast<unsigned char>(c))));
   return wide;
 }
 
 // Characters CP1251 cannot hold become '?', as the platform's own converter does by default.
-inline std::string WideToCp1251(std::wstring_view wide) {
+inline std::string WideToCp1251(WideStringView wide) {
   std::string text;
   text.reserve(wide.size());
   for (const wchar_t c : wide) {

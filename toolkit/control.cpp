@@ -18,12 +18,12 @@ namespace {
 bool gAlignmentInstalled = false;
 
 // The platform class procedure behind every "obj_" class this program registered.
-std::map<std::wstring, WNDPROC>& SuperclassBases() {
-  static std::map<std::wstring, WNDPROC> bases;
+std::map<WideString, WNDPROC>& SuperclassBases() {
+  static std::map<WideString, WNDPROC> bases;
   return bases;
 }
 
-std::wstring Wide(std::string_view text) { return Cp1251ToWide(text); }
+WideString Wide(std::string_view text) { return Cp1251ToWide(text); }
 
 HWND gFocusedWindow = nullptr;
 
@@ -184,8 +184,8 @@ bool TControl::IsMainWindow() const {
 // ---------------------------------------------------------------------------------------------
 // Window creation.
 
-bool TControl::RegisterSuperclass(std::wstring& registeredName) {
-  const std::wstring base = Wide(ClassName);
+bool TControl::RegisterSuperclass(WideString& registeredName) {
+  const WideString base = Wide(ClassName);
   registeredName = L"obj_" + base;
   HINSTANCE instance = GetModuleHandleW(nullptr);
   auto& bases = SuperclassBases();
@@ -233,7 +233,7 @@ bool TControl::CreateControlWindow() {
   if (h == 0) h = CW_USEDEFAULT;
   if (!CommonControl && !PlacedExplicitly) x = y = CW_USEDEFAULT;
 
-  std::wstring className;
+  WideString className;
   if (PlainClass) {
     className = Wide(ClassName);
     WNDCLASSEXW wc{};
@@ -556,7 +556,7 @@ void TControl::SetAutoSize(bool autoSize) {
 
 void TControl::AdjustAutoSize() {
   if (!autoSize_ || handle_ == nullptr) return;
-  const std::wstring text = Wide(GetText());
+  const WideString text = Wide(GetText());
   HDC dc = GetDC(handle_);
   HGDIOBJ old = SelectObject(dc, font_->Handle());
   RECT r{0, 0, 0, 0};
@@ -581,7 +581,7 @@ std::string TControl::GetText() const {
   if (handle_ == nullptr) return caption_;
   const int length = GetWindowTextLengthW(handle_);
   if (length <= 0) return {};
-  std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
+  WideString text(static_cast<std::size_t>(length) + 1, L'\0');
   const int got = GetWindowTextW(handle_, text.data(), length + 1);
   text.resize(static_cast<std::size_t>(std::clamp(got, 0, length)));
   return WideToCp1251(text);

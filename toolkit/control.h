@@ -41,6 +41,7 @@
 #include <vector>
 
 #include "runtime/method.h"
+#include "runtime/wide_string.h"
 #include "toolkit/graphics.h"
 #include "toolkit/obj.h"
 #include "toolkit/win.h"
@@ -401,7 +402,7 @@ class TControl : public TObj {
   LRESULT DefaultHandling(TMsg& msg);
   LRESULT HandleKey(TMsg& msg);
   void HandleMouse(TMsg& msg, bool& stop);
-  bool RegisterSuperclass(std::wstring& registeredName);
+  bool RegisterSuperclass(WideString& registeredName);
   void ApplyFont();
   void AdjustAutoSize();
   void FontChanged(TGraphicTool* tool);

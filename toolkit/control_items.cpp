@@ -7,12 +7,6 @@
 
 namespace fliran {
 
-namespace {
-
-std::wstring Wide(std::string_view text) { return Cp1251ToWide(text); }
-
-}  // namespace
-
 LRESULT TControl::SendToControl(UINT message, WPARAM first, LPARAM second) {
   if (!CreateControlWindow()) return 0;
   return SendMessageW(handle_, message, first, second);
@@ -22,7 +16,7 @@ namespace {
 
 std::int32_t ToInt32(LRESULT value) { return static_cast<std::int32_t>(value); }
 
-LPARAM TextParam(const std::wstring& text) { return reinterpret_cast<LPARAM>(text.c_str()); }
+LPARAM TextParam(const WideString& text) { return reinterpret_cast<LPARAM>(text.c_str()); }
 
 }  // namespace
 
@@ -39,7 +33,7 @@ std::string TControl::GetItemText(std::int32_t i) {
     length = ToInt32(SendToControl(Commands.ItemTextLength, static_cast<WPARAM>(LineStart(i)), 0));
   }
   if (length <= 0) return {};
-  std::wstring buffer(static_cast<std::size_t>(length) + 1, L'\0');
+  WideString buffer(static_cast<std::size_t>(length) + 1, L'\0');
   if (Commands.GetItemText == EM_GETLINE) buffer[0] = static_cast<wchar_t>(std::min<std::int32_t>(length, 0xFFFF));
   const std::int32_t got =
       ToInt32(SendToControl(Commands.GetItemText, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(buffer.data())));
@@ -50,7 +44,7 @@ std::string TControl::GetItemText(std::int32_t i) {
 void TControl::SetItemText(std::int32_t i, std::string_view text) {
   const std::int32_t count = ItemCount();
   if (i < 0 || i >= count) return;
-  const std::wstring wide = Wide(text);
+  const WideString wide = Cp1251ToWide(text);
   if (Commands.SetItemText != 0) {
     const std::int32_t start = LineStart(i);
     const std::int32_t end = i + 1 < count ? LineStart(i + 1) : GetWindowTextLengthW(handle_);
@@ -67,14 +61,14 @@ void TControl::SetItemText(std::int32_t i, std::string_view text) {
 }
 
 std::int32_t TControl::AddItemText(std::string_view text) {
-  if (Commands.AddItemText != 0) return ToInt32(SendToControl(Commands.AddItemText, 0, TextParam(Wide(text))));
+  if (Commands.AddItemText != 0) return ToInt32(SendToControl(Commands.AddItemText, 0, TextParam(Cp1251ToWide(text))));
   if (Commands.Add != nullptr) return Commands.Add(this, text);
   if (!CreateControlWindow()) return -1;
   if (Commands.SetSelection != 0 && Commands.SetItemText == EM_REPLACESEL) {
     // Appending through the selection keeps the caret at the new end and scrolls to it. A
     // replaced selection obeys the control's text limit (30 000 characters unless set), which
     // would silently cut the text off: the limit grows with the text first.
-    const std::wstring wide = Wide(text);
+    const WideString wide = Cp1251ToWide(text);
     const auto length = static_cast<std::size_t>(std::max(GetWindowTextLengthW(handle_), 0));
     const auto limit = static_cast<std::size_t>(SendToControl(EM_GETLIMITTEXT, 0, 0));
     if (length + wide.size() > limit) SendToControl(EM_SETLIMITTEXT, length + wide.size(), 0);
@@ -93,7 +87,7 @@ std::int32_t TControl::AddItemText(std::string_view text) {
 
 std::int32_t TControl::InsertItemText(std::int32_t i, std::string_view text) {
   if (Commands.InsertItemText == 0) return -1;
-  return ToInt32(SendToControl(Commands.InsertItemText, static_cast<WPARAM>(i), TextParam(Wide(text))));
+  return ToInt32(SendToControl(Commands.InsertItemText, static_cast<WPARAM>(i), TextParam(Cp1251ToWide(text))));
 }
 
 void TControl::DeleteItem(std::int32_t i) {
@@ -107,7 +101,7 @@ void TControl::ClearItems() {
 std::int32_t TControl::FindItem(std::string_view text, bool exact) {
   const UINT message = exact ? Commands.FindExact : Commands.FindPrefix;
   if (message == 0) return -1;
-  return ToInt32(SendToControl(message, static_cast<WPARAM>(-1), TextParam(Wide(text))));
+  return ToInt32(SendToControl(message, static_cast<WPARAM>(-1), TextParam(Cp1251ToWide(text))));
 }
 
 std::int32_t TControl::CurrentIndex() {

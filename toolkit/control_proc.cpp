@@ -31,7 +31,7 @@ namespace fliran {
   std::fprintf(stderr, "fatal: unhandled exception (%s): %s\n", where, what.c_str());
   std::fflush(stderr);
   // The program speaks Russian to its user, like the rest of its texts.
-  const std::wstring text = Cp1251ToWide("Внутренняя ошибка программы, она будет закрыта."_cp1251) + L"\n\n" +
+  const WideString text = Cp1251ToWide("Внутренняя ошибка программы, она будет закрыта."_cp1251) + L"\n\n" +
                             Cp1251ToWide(what) + L"\n\n(" + Cp1251ToWide(where) + L")";
   MessageBoxW(nullptr, text.c_str(), Cp1251ToWide(FatalErrorCaption).c_str(),
               MB_OK | MB_ICONERROR | MB_TASKMODAL | MB_SETFOREGROUND);

@@ -83,7 +83,7 @@ HGDIOBJ TGraphicTool::Handle() {
   lf.lfClipPrecision = CLIP_DEFAULT_PRECIS;
   lf.lfQuality = DEFAULT_QUALITY;
   lf.lfPitchAndFamily = DEFAULT_PITCH | FF_DONTCARE;
-  const std::wstring face = Cp1251ToWide(name_);
+  const WideString face = Cp1251ToWide(name_);
   std::copy_n(face.begin(), std::min<std::size_t>(face.size(), LF_FACESIZE - 1), lf.lfFaceName);
   handle_.reset(CreateFontIndirectW(&lf));
   return handle_.get();

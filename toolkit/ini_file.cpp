@@ -12,9 +12,9 @@
 namespace fliran {
 
 std::int32_t TIniFile::IniInteger(const std::string& key, std::int32_t value) {
-  const std::wstring section = Cp1251ToWide(Section);
-  const std::wstring wideKey = Cp1251ToWide(key);
-  const std::wstring file = Cp1251ToWide(FileName);
+  const WideString section = Cp1251ToWide(Section);
+  const WideString wideKey = Cp1251ToWide(key);
+  const WideString file = Cp1251ToWide(FileName);
   if (Mode == 0) {
     return static_cast<std::int32_t>(GetPrivateProfileIntW(section.c_str(), wideKey.c_str(), value, file.c_str()));
   }
@@ -28,7 +28,7 @@ std::string ProgramDirectory() {
   for (;;) {
     const DWORD length = GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
     if (length < buffer.size()) {
-      std::wstring path(buffer.data(), length);
+      WideString path(buffer.data(), length);
       path.erase(path.find_last_of(L'\\') + 1);
       return WideToCp1251(path);
     }

@@ -8,6 +8,9 @@ FLIRAN_PACKAGES=(
     googletest libgtest-dev libbenchmark-dev
     g++-mingw-w64-x86-64 g++-mingw-w64-x86-64-posix
     wine wine64 xvfb xdotool socat imagemagick
+    # winegcc, wineg++ and wrc: the winelib preset builds the Windows code with Wine's own tool
+    # chain, so that the host compiler's sanitizers can watch it under Wine.
+    wine64-tools
     # Wine draws the panel's "Arial" with Liberation Sans, which has Arial's metrics; without it
     # Wine takes a wider face and the texts no longer fit. (It came only as wine's recommendation.)
     fonts-liberation

@@ -11,7 +11,10 @@
 #   fliran_wine_reap           stops the instance if no user of it is alive
 #   fliran_wine_shutdown       stops the instance whoever still uses it
 #   fliran_wine_run ARGS...    runs wine ARGS like "${FLIRAN_WINE[@]}" ARGS, but once more
-#                              when Wine's process teardown aborted (recorded for the summary)
+#                              when Wine's process teardown aborted (recorded for the summary);
+#                              the NAME=VALUE words of the array FLIRAN_WINE_PROGRAM_ENV are set
+#                              for that program only
+#   "${FLIRAN_WINE_PROGRAM[@]}" ARGS   the wine command line with FLIRAN_WINE_PROGRAM_ENV
 #   fliran_wine_map_com N DEV  makes COMn inside the prefix open the Unix device DEV
 #   fliran_wine_com_target N   prints what COMn points to (nothing if there is no link)
 #   fliran_wine_processes      lists the processes started for the prefix that still run
@@ -127,6 +130,8 @@ fliran_wine_env() {
     else
         FLIRAN_WINE=(wine)
     fi
+    # The variables a program run gets on top of the session's (wine-run.sh --env).
+    FLIRAN_WINE_PROGRAM_ENV=()
     if [ -x /usr/lib/wine/wineserver64 ]; then
         FLIRAN_WINESERVER=/usr/lib/wine/wineserver64
     else
@@ -544,9 +549,10 @@ FLIRAN_WINE_TEARDOWN_ABORT="_dl_fini: Assertion \`ns != LM_ID_BASE || i == nload
 # summary can list it. Any other failure counts as it is.
 fliran_wine_run() {
     local err="$FLIRAN_WINE_STATE/stderr.$$" rc rc2 tee_pid i fd
+    fliran_wine_program_command
     exec {fd}> >(exec 9>&-; exec tee "$err" >&2)
     tee_pid=$!
-    "${FLIRAN_WINE[@]}" "$@" 2>&"$fd" {fd}>&- 9>&-
+    "${FLIRAN_WINE_PROGRAM[@]}" "$@" 2>&"$fd" {fd}>&- 9>&-
     rc=$?
     exec {fd}>&-
     # tee ends when every copy of the pipe is closed; a Windows process the
@@ -558,13 +564,22 @@ fliran_wine_run() {
     if fliran_wine_teardown_aborted "$rc" "$err"; then
         rm -f "$err"
         echo "wine-prefix: Wine's process teardown aborted (exit code $rc); running ${1##*/} once more" >&2
-        "${FLIRAN_WINE[@]}" "$@" 9>&-
+        "${FLIRAN_WINE_PROGRAM[@]}" "$@" 9>&-
         rc2=$?
         fliran_wine_record_rerun "$rc" "$rc2" "$@"
         return "$rc2"
     fi
     rm -f "$err"
     return "$rc"
+}
+
+# Sets the array FLIRAN_WINE_PROGRAM: the wine command line, with the variables of
+# FLIRAN_WINE_PROGRAM_ENV in front (through env) when there are any.
+fliran_wine_program_command() {
+    FLIRAN_WINE_PROGRAM=("${FLIRAN_WINE[@]}")
+    if [ ${#FLIRAN_WINE_PROGRAM_ENV[@]} -gt 0 ]; then
+        FLIRAN_WINE_PROGRAM=(env "${FLIRAN_WINE_PROGRAM_ENV[@]}" "${FLIRAN_WINE[@]}")
+    fi
 }
 
 # True when a program that ended with exit code RC failed only by Wine's

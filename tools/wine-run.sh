@@ -5,7 +5,11 @@
 # in _dl_fini on its standard error) is run once more; the rerun is recorded in
 # $FLIRAN_WINE_RERUN_LOG (tools/test.sh lists it in its summary).
 #
-#   tools/wine-run.sh PROGRAM.exe [ARGS...]
+#   tools/wine-run.sh [--env NAME=VALUE]... PROGRAM.exe [ARGS...]
+#                                       --env: a variable for the program (and what it
+#                                       starts) only, not for the Wine session's own
+#                                       processes (the winelib build preloads its
+#                                       sanitizer runtime so)
 #   tools/wine-run.sh --session-begin   keep prefix, display and wineserver up
 #                                       for as long as the calling process
 #                                       (ctest) lives
@@ -30,9 +34,14 @@ case "${BASH_SOURCE[0]}" in
 esac
 fliran_wine_env || exit 1
 
+while [ "${1:-}" = --env ] && [ $# -ge 2 ]; do
+    FLIRAN_WINE_PROGRAM_ENV+=("$2")
+    shift 2
+done
+
 case "${1:-}" in
     "")
-        echo "usage: $0 PROGRAM.exe [ARGS...] | --session-begin | --session-end | --cleanup | --shutdown" >&2
+        echo "usage: $0 [--env NAME=VALUE]... PROGRAM.exe [ARGS...] | --session-begin | --session-end | --cleanup | --shutdown" >&2
         exit 2
         ;;
     --session-begin)

@@ -14,7 +14,7 @@ struct TKvornHintManager::TTool {
   TOOLINFOW info{};
   HWND tip = nullptr;
   HFONT font = nullptr;
-  std::wstring text;
+  WideString text;
 
   ~TTool() {
     if (tip != nullptr) DestroyWindow(tip);
@@ -54,7 +54,7 @@ TKvornHintManager::THintId TKvornHintManager::RegisterTool(HWND window) {
   logFont.lfUnderline = (Font.Style & FontUnderline) != 0;
   logFont.lfStrikeOut = (Font.Style & FontStrikeOut) != 0;
   logFont.lfCharSet = Font.CharSet;
-  const std::wstring face = Cp1251ToWide(Font.Name);
+  const WideString face = Cp1251ToWide(Font.Name);
   face.copy(logFont.lfFaceName, std::min<std::size_t>(face.size(), LF_FACESIZE - 1));
   tool->font = CreateFontIndirectW(&logFont);
   SendMessageW(tool->tip, WM_SETFONT, reinterpret_cast<WPARAM>(tool->font), TRUE);
@@ -87,7 +87,7 @@ void TKvornHintManager::SetToolText(THintId id, const std::string& text) {
 }
 
 void TKvornHintManager::SetToolTitle(THintId id, int icon, const std::string& title) {
-  const std::wstring wide = Cp1251ToWide(title);
+  const WideString wide = Cp1251ToWide(title);
   SendMessageW(id->tip, TTM_SETTITLEW, static_cast<WPARAM>(icon), reinterpret_cast<LPARAM>(wide.c_str()));
 }
 

@@ -237,7 +237,7 @@ RECT TKvornMainForm::RestoredBounds() const {
 
 void TKvornMainForm::StoreInRegistry(bool save) {
   if (Control == nullptr || Control->Handle() == nullptr) return;
-  const std::wstring keyName = Cp1251ToWide("Software\\" + PositionStore);
+  const WideString keyName = Cp1251ToWide("Software\\" + PositionStore);
   static constexpr const wchar_t* Names[4] = {L"Left", L"Top", L"Height", L"Width"};
   HKEY key = nullptr;
   if (save) {

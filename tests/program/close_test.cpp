@@ -28,7 +28,7 @@ struct TLoopWatchdog {
   UINT_PTR timer = 0;
   explicit TLoopWatchdog(UINT ms) {
     fired = false;
-    timer = SetTimer(nullptr, 0, ms, [](HWND, UINT, UINT_PTR, DWORD) {
+    timer = SetTimer(nullptr, 0, ms, [](HWND, UINT, UINT_PTR, DWORD) CALLBACK {
       fired = true;
       PostQuitMessage(0);
     });
@@ -156,12 +156,12 @@ TEST_F(CloseCommand, ShownFormIsNotShownAgainWhileTheProgramShutsDown) {
 // ---------------------------------------------------------------------------------------------
 // The real program and real keys.
 
-std::wstring PanelPath() { return test::ProgramBesideThis(L"fliran-panel.exe"); }
+WideString PanelPath() { return test::ProgramBesideThis(L"fliran-panel.exe"); }
 
 TEST(ClosingThePanel, AltF4AfterAClickEndsTheProgramWithExitCodeZero) {
   test::TXInputLock inputLock;
   ASSERT_TRUE(inputLock.Held());
-  std::wstring commandLine = L"\"" + PanelPath() + L"\"";
+  WideString commandLine = L"\"" + PanelPath() + L"\"";
   STARTUPINFOW startup{};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION process{};

@@ -14,13 +14,13 @@
 namespace fliran {
 namespace {
 
-std::wstring PanelPath() { return test::ProgramBesideThis(L"" FLIRAN_PANEL_EXE); }
+WideString PanelPath() { return test::ProgramBesideThis(L"" FLIRAN_PANEL_EXE); }
 // The program's entry with a panel whose construction throws at its twelfth element.
-std::wstring FailingPanelPath() { return test::ProgramBesideThis(L"" FLIRAN_FAILING_PANEL_EXE); }
+WideString FailingPanelPath() { return test::ProgramBesideThis(L"" FLIRAN_FAILING_PANEL_EXE); }
 
 struct WindowInfo {
   HWND window;
-  std::wstring className;
+  WideString className;
 };
 
 std::vector<WindowInfo> WindowsOf(DWORD processId) {
@@ -29,7 +29,7 @@ std::vector<WindowInfo> WindowsOf(DWORD processId) {
     std::vector<WindowInfo> found;
   } search{processId, {}};
   EnumWindows(
-      [](HWND window, LPARAM parameter) -> BOOL {
+      [](HWND window, LPARAM parameter) CALLBACK -> BOOL {
         auto* s = reinterpret_cast<Search*>(parameter);
         DWORD owner = 0;
         GetWindowThreadProcessId(window, &owner);
@@ -43,13 +43,13 @@ std::vector<WindowInfo> WindowsOf(DWORD processId) {
   return search.found;
 }
 
-std::wstring TitleOf(HWND window) {
+WideString TitleOf(HWND window) {
   wchar_t title[256] = {};
   GetWindowTextW(window, title, 256);
   return title;
 }
 
-void ExpectInfoBox(const std::wstring& arguments) {
+void ExpectInfoBox(const WideString& arguments) {
   test::TXInputLock inputLock;  // the box takes the foreground
   SCOPED_TRACE(std::string(arguments.begin(), arguments.end()));
   test::TChildProcess panel(PanelPath(), arguments);
@@ -67,7 +67,7 @@ void ExpectInfoBox(const std::wstring& arguments) {
   EXPECT_EQ(panel.ExitCode(), 0);
 }
 
-void ExpectPanelStarts(const std::wstring& arguments) {
+void ExpectPanelStarts(const WideString& arguments) {
   test::TXInputLock inputLock;  // the panel takes the foreground
   SCOPED_TRACE(std::string(arguments.begin(), arguments.end()));
   test::TChildProcess panel(PanelPath(), arguments);

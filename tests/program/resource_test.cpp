@@ -18,7 +18,7 @@
 namespace fliran {
 namespace {
 
-std::wstring PanelPath() { return test::ProgramBesideThis(L"" FLIRAN_PANEL_EXE); }
+WideString PanelPath() { return test::ProgramBesideThis(L"" FLIRAN_PANEL_EXE); }
 
 struct IconDeleter {
   void operator()(HICON icon) const { DestroyIcon(icon); }

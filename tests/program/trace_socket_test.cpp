@@ -1,13 +1,16 @@
 // The trace channel's socket against a real UDP listener on 127.0.0.1: exact datagrams, commands
 // only from the debugger's own address, the stop, and the switch off. Every test case runs in a
 // process of its own, so each one sees the first element of its process.
-#include <gtest/gtest.h>
 
+// Winsock first: Wine's Winsock header (the winelib build) must come before the C library's.
 #include <winsock2.h>
 
+#include <gtest/gtest.h>
+
 #include <cstdlib>
+#include <functional>
 #include <string>
-#include <thread>
+#include <utility>
 #include <vector>
 
 #include "runtime/link.h"
@@ -77,9 +80,43 @@ class Udp {
   sockaddr_in address_{};
 };
 
+// A body run on a platform thread, joined at destruction. Not std::thread: in the winelib build that
+// is a Linux thread, which Wine does not know and which cannot call Winsock.
+class TPlatformThread {
+ public:
+  explicit TPlatformThread(std::function<void()> body) : body_(std::move(body)) {
+    handle_ = CreateThread(nullptr, 0, &TPlatformThread::Run, this, 0, nullptr);
+  }
+  ~TPlatformThread() { Join(); }
+  TPlatformThread(const TPlatformThread&) = delete;
+  TPlatformThread& operator=(const TPlatformThread&) = delete;
+  void Join() {
+    if (handle_ == nullptr) return;
+    WaitForSingleObject(handle_, INFINITE);
+    CloseHandle(handle_);
+    handle_ = nullptr;
+  }
+
+ private:
+  static DWORD WINAPI Run(void* self) {
+    static_cast<TPlatformThread*>(self)->body_();
+    return 0;
+  }
+  std::function<void()> body_;
+  HANDLE handle_ = nullptr;
+};
+
+// In the C runtime's environment, where the program reads the switch (std::getenv); a winelib
+// build's C runtime is the Linux one.
 void SetSwitch(const char* trace, std::uint16_t port) {
+  const std::string portText = std::to_string(port);
+#ifdef __WINE__
+  setenv("FLIRAN_TRACE", trace, 1);
+  setenv("FLIRAN_TRACE_PORT", portText.c_str(), 1);
+#else
   _putenv_s("FLIRAN_TRACE", trace);
-  _putenv_s("FLIRAN_TRACE_PORT", std::to_string(port).c_str());
+  _putenv_s("FLIRAN_TRACE_PORT", portText.c_str());
+#endif
 }
 
 TEST(TraceSocket, DebuggerGetsExactDatagramsAndOnlyItsOwnCommandsCount) {
@@ -93,7 +130,7 @@ TEST(TraceSocket, DebuggerGetsExactDatagramsAndOnlyItsOwnCommandsCount) {
 
   std::vector<Bytes> received;
   sockaddr_in panel{};
-  std::thread debuggerSide([&] {
+  TPlatformThread debuggerSide([&] {
     received.push_back(debugger.Receive(&panel));
     // A stop from another socket must not reach the channel; the continue from the debugger
     // (sent after it) releases the hop.
@@ -106,7 +143,7 @@ TEST(TraceSocket, DebuggerGetsExactDatagramsAndOnlyItsOwnCommandsCount) {
   });
   FireInt(sink.Link(0, 7), 42);
   FireStr(sink.Link(0, 8), "12\n");
-  debuggerSide.join();
+  debuggerSide.Join();
   FireInt(sink.Link(0, 7), 2);  // after the stop: sent nothing, waited for nothing
   stranger.SendTo(debugger.Address(), Bytes{'e', 'n', 'd'});
 

@@ -28,7 +28,7 @@ TVersion ProjectVersion() {
 // A program's version block, read whole with GetFileVersionInfoW.
 class TVersionInfo {
  public:
-  explicit TVersionInfo(const std::wstring& path) {
+  explicit TVersionInfo(const WideString& path) {
     DWORD ignored = 0;
     DWORD size = GetFileVersionInfoSizeW(path.c_str(), &ignored);
     if (size == 0) return;

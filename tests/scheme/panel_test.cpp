@@ -155,7 +155,7 @@ TEST_F(PanelTest, TextsHaveArialsWidthsAndTheLabelsHoldTheirTexts) {
     SCOPED_TRACE(TextOf(wnd));
     HDC labelDc = GetDC(wnd);
     const HGDIOBJ before = SelectObject(labelDc, label->Control->Font()->FontHandle());
-    const std::wstring text = Cp1251ToWide(TextOf(wnd));
+    const WideString text = Cp1251ToWide(TextOf(wnd));
     RECT needed{};
     DrawTextW(labelDc, text.c_str(), -1, &needed, DT_CALCRECT | DT_NOPREFIX);
     SelectObject(labelDc, before);

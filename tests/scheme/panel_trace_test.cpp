@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <windows.h>
-#include <share.h>
 
 #include <cstdio>
 #include <string>
@@ -21,14 +20,8 @@ using testing::Board;
 using namespace fliran::testing;
 
 // The debugger's output so far, a line each.
-std::vector<std::string> OutputLines(const std::wstring& path) {
-  std::string content;
-  if (FILE* file = _wfsopen(path.c_str(), L"rb", _SH_DENYNO)) {
-    char chunk[4096];
-    for (std::size_t n; (n = std::fread(chunk, 1, sizeof chunk, file)) > 0;) content.append(chunk, n);
-    std::fclose(file);
-  }
-  std::vector<std::string> lines = Lines(content);
+std::vector<std::string> OutputLines(const WideString& path) {
+  std::vector<std::string> lines = Lines(test::FileContent(path));
   for (std::string& line : lines) {
     if (!line.empty() && line.back() == '\r') line.pop_back();
   }
@@ -52,22 +45,22 @@ Hops HopsOf(const std::vector<std::string>& output) {
 }
 
 // Set for the programs started from now on; an empty value removes the variable.
-void Env(const wchar_t* name, const std::wstring& value) {
+void Env(const wchar_t* name, const WideString& value) {
   SetEnvironmentVariableW(name, value.empty() ? nullptr : value.c_str());
 }
 
 // A file of the temporary folder named for this process and what.
-std::wstring TempFile(const wchar_t* what) {
+WideString TempFile(const wchar_t* what) {
   wchar_t temp[MAX_PATH] = {};
   GetTempPathW(MAX_PATH, temp);
-  return std::wstring(temp) + L"fliran-" + what + L"-" + std::to_wstring(GetCurrentProcessId()) + L".txt";
+  return WideString(temp) + L"fliran-" + what + L"-" + Cp1251ToWide(std::to_string(GetCurrentProcessId())) + L".txt";
 }
 
 constexpr const char* kToThePort = "0x01530F78 FanOutLines.outEvent 0 -> SerialPort.inWrite  str \"";
 
 TEST(PanelTraced, SliderHopsComeInOrderAndTheBoardGetsWhatItGetsUntraced) {
   FLIRAN_REQUIRE_BOARDS();
-  const std::wstring output = TempFile(L"trace");
+  const WideString output = TempFile(L"trace");
   test::TChildProcess debugger(test::ProgramBesideThis(L"trace_debugger.exe"), L"--run --time --port 0", output);
   ASSERT_TRUE(debugger.Started());
   std::string port;
@@ -79,7 +72,7 @@ TEST(PanelTraced, SliderHopsComeInOrderAndTheBoardGetsWhatItGetsUntraced) {
         return true;
       },
       30000));
-  Env(L"FLIRAN_TRACE_PORT", std::wstring(port.begin(), port.end()));
+  Env(L"FLIRAN_TRACE_PORT", WideString(port.begin(), port.end()));
 
   // Without the switch (the port is named all the same): the board's bytes for the click, and
   // not a hop at the debugger.
@@ -176,7 +169,7 @@ TEST(PanelTraced, AnInvalidPortLeavesThePanelUntracedAndSaysWhy) {
   // Port 120 would be a guess where no debugger answers: the panel would wait at its first hop,
   // the port pick, for good.
   FLIRAN_REQUIRE_BOARDS();
-  const std::wstring output = TempFile(L"panel");
+  const WideString output = TempFile(L"panel");
   const Board board(3);
   Env(L"FLIRAN_TRACE", L"1");
   Env(L"FLIRAN_TRACE_PORT", L"5120x");

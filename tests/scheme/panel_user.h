@@ -39,7 +39,7 @@ constexpr TPlace kMemo{L"obj_EDIT", 25, 315, 385, 145};
 class TPanelUser {
  public:
   // With output, the panel's standard output and error go to that file.
-  explicit TPanelUser(const std::wstring& output = {})
+  explicit TPanelUser(const WideString& output = {})
       : process_(test::ProgramBesideThis(L"" FLIRAN_PANEL_EXE), L"", output) {
     if (process_.Started()) form_ = process_.WaitForWindow(L"obj_Form");
   }
@@ -66,14 +66,14 @@ class TPanelUser {
     } search{&place, form_};
     EnumChildWindows(
         form_,
-        [](HWND window, LPARAM parameter) -> BOOL {
+        [](HWND window, LPARAM parameter) CALLBACK -> BOOL {
           auto* s = reinterpret_cast<TSearch*>(parameter);
           wchar_t name[64] = {};
           GetClassNameW(window, name, 64);
           RECT r{};
           GetWindowRect(window, &r);
           MapWindowPoints(nullptr, s->form, reinterpret_cast<POINT*>(&r), 2);
-          if (std::wstring(name) != s->place->ClassName || r.left != s->place->Left || r.top != s->place->Top) return TRUE;
+          if (WideString(name) != s->place->ClassName || r.left != s->place->Left || r.top != s->place->Top) return TRUE;
           s->found = window;
           return FALSE;
         },
@@ -88,7 +88,7 @@ class TPanelUser {
     return static_cast<LRESULT>(result);
   }
   static std::string TextOf(HWND window) {
-    std::wstring text(1024, L'\0');
+    WideString text(1024, L'\0');
     text.resize(static_cast<std::size_t>(Ask(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()))));
     return WideToCp1251(text);
   }

@@ -103,12 +103,15 @@ class Board {
   // Every record the board has logged since it started.
   std::vector<BoardRecord> AllRecords() const {
     std::vector<BoardRecord> records;
-    std::FILE* file = std::fopen(LogPath().c_str(), "rb");
-    if (file == nullptr) return records;
+    // Through the platform's file calls: the C runtime of the winelib build is Linux's and knows
+    // no drive letters.
+    const HANDLE file = CreateFileA(LogPath().c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return records;
     std::string content;
     char chunk[4096];
-    for (std::size_t n; (n = std::fread(chunk, 1, sizeof chunk, file)) > 0;) content.append(chunk, n);
-    std::fclose(file);
+    for (DWORD n = 0; ReadFile(file, chunk, sizeof chunk, &n, nullptr) != FALSE && n > 0;) content.append(chunk, n);
+    CloseHandle(file);
     std::size_t start = 0;
     for (std::size_t end; (end = content.find('\n', start)) != std::string::npos; start = end + 1) {
       const std::string line = content.substr(start, end - start);
@@ -166,8 +169,9 @@ class Board {
 
   // Lets a board that stopped reading (COM4 after "stop") read again.
   bool Resume() const {
-    std::FILE* file = std::fopen((BoardDir() + "/board" + std::to_string(com_) + ".resume").c_str(), "wb");
-    return file != nullptr && std::fclose(file) == 0;
+    const HANDLE file = CreateFileA((BoardDir() + "/board" + std::to_string(com_) + ".resume").c_str(), GENERIC_WRITE,
+                                    0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    return file != INVALID_HANDLE_VALUE && CloseHandle(file) != FALSE;
   }
 
  private:

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Runs a Windows test program under Wine with virtual bird boards on its COM ports.
 #
-#   tests/serial/with-boards.sh [--board-sim PATH] PROGRAM.exe [ARGS...]
+#   tests/serial/with-boards.sh [--board-sim PATH] [--env NAME=VALUE]... PROGRAM.exe [ARGS...]
 #
 # CTest uses this as the emulator of the serial tests, so every test case gets
 # fresh boards: a clean byte log, nothing pending, a board that has not dropped
@@ -39,14 +39,20 @@ if [ "${1:-}" = "--board-sim" ]; then
     board_sim="$2"
     shift 2
 fi
+# --env NAME=VALUE: a variable for the program only, as with tools/wine-run.sh.
+env_options=()
+while [ "${1:-}" = --env ] && [ $# -ge 2 ]; do
+    env_options+=("$1" "$2")
+    shift 2
+done
 if [ $# -eq 0 ]; then
-    echo "usage: $0 [--board-sim PATH] PROGRAM.exe [ARGS...]" >&2
+    echo "usage: $0 [--board-sim PATH] [--env NAME=VALUE]... PROGRAM.exe [ARGS...]" >&2
     exit 2
 fi
 
 for arg in "$@"; do
     case "$arg" in
-        --gtest_list_tests*) exec "$repo/tools/wine-run.sh" "$@" ;;
+        --gtest_list_tests*) exec "$repo/tools/wine-run.sh" "${env_options[@]}" "$@" ;;
     esac
 done
 
@@ -67,6 +73,10 @@ source "$repo/tools/wine-prefix.sh"
 # shellcheck source=tools/board_sim/board.sh
 source "$repo/tools/board_sim/board.sh"
 fliran_wine_env || exit 1
+for ((i = 1; i < ${#env_options[@]}; i += 2)); do
+    FLIRAN_WINE_PROGRAM_ENV+=("${env_options[$i]}")
+done
+fliran_wine_program_command
 
 if [ -z "$board_sim" ]; then
     board_sim="$repo/build/board_sim/board_sim"
@@ -176,7 +186,7 @@ run_program() {
     tee_pid=$!
     exec 6> >(exec 7>&- 8>&- 9>&-; tee "$work/program.err" >&2)
     err_pid=$!
-    FLIRAN_SERIAL_BOARDS="$work" "${FLIRAN_WINE[@]}" "$@" >&7 2>&6 6>&- 7>&- 8>&- 9>&- &
+    FLIRAN_SERIAL_BOARDS="$work" "${FLIRAN_WINE_PROGRAM[@]}" "$@" >&7 2>&6 6>&- 7>&- 8>&- 9>&- &
     program=$!
     wait "$program"
     status=$?

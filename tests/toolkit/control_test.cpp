@@ -19,13 +19,13 @@ namespace {
 using test::PumpQueued;
 using test::PumpUntil;
 
-std::wstring WindowClassOf(HWND wnd) {
+WideString WindowClassOf(HWND wnd) {
   wchar_t name[64] = {};
   GetClassNameW(wnd, name, 64);
   return name;
 }
 
-std::wstring WindowTextOf(HWND wnd) {
+WideString WindowTextOf(HWND wnd) {
   wchar_t text[256] = {};
   GetWindowTextW(wnd, text, 256);
   return text;
@@ -747,12 +747,12 @@ TEST(Keys, TypedCharactersReachHandlersAsCp1251AndMayBeConsumed) {
   ASSERT_TRUE(edit->CreateControlWindow());
   edit->Focus();
   ASSERT_TRUE(edit->Focused());
-  for (const wchar_t c : std::wstring(L"ЖxЁ")) SendMessageW(edit->Handle(), WM_CHAR, c, 1);
+  for (const wchar_t c : WideString(L"ЖxЁ")) SendMessageW(edit->Handle(), WM_CHAR, c, 1);
   EXPECT_EQ(probe.chars, std::string("ЖxЁ"_cp1251));
   EXPECT_EQ(edit->GetText(), std::string("ЖЁ"_cp1251));  // the consumed x never reached the control
   wchar_t text[8] = {};
   GetWindowTextW(edit->Handle(), text, 8);
-  EXPECT_EQ(std::wstring(text), L"ЖЁ");
+  EXPECT_EQ(WideString(text), L"ЖЁ");
   SendMessageW(edit->Handle(), WM_KEYDOWN, VK_F5, 1);
   SendMessageW(edit->Handle(), WM_KEYDOWN, 'A', 1);
   EXPECT_EQ(probe.downs, (std::vector<int>{VK_F5, 'A'}));

@@ -49,8 +49,8 @@ TEST(FatalError, HandlerExceptionIsShownInAMessageBoxAndEndsTheProgramWithCode3)
   GetModuleFileNameW(nullptr, self, MAX_PATH);
   const ::testing::TestInfo* info = ::testing::UnitTest::GetInstance()->current_test_info();
   const std::string filter = std::string(info->test_suite_name()) + "." + info->name();  // this test only
-  std::wstring commandLine = L"\"" + std::wstring(self) + L"\" --gtest_filter=";
-  commandLine += std::wstring(filter.begin(), filter.end());
+  WideString commandLine = L"\"" + WideString(self) + L"\" --gtest_filter=";
+  commandLine += WideString(filter.begin(), filter.end());
   STARTUPINFOW startup{};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION process{};
@@ -64,11 +64,11 @@ TEST(FatalError, HandlerExceptionIsShownInAMessageBoxAndEndsTheProgramWithCode3)
   if (box != nullptr) {
     wchar_t text[512] = {};
     GetDlgItemTextW(box, 0xFFFF, text, 512);  // the box's static text
-    EXPECT_NE(std::wstring(text).find(L"handler failed: ОШИБКА"), std::wstring::npos)
+    EXPECT_NE(WideString(text).find(L"handler failed: ОШИБКА"), WideString::npos)
         << WideToCp1251(text);
     wchar_t caption[64] = {};
     GetWindowTextW(box, caption, 64);
-    EXPECT_EQ(std::wstring(caption), L"Внутренняя ошибка");
+    EXPECT_EQ(WideString(caption), L"Внутренняя ошибка");
     EXPECT_NE(GetDlgItem(box, IDOK), nullptr);
     PostMessageW(box, WM_COMMAND, IDOK, 0);
   }

@@ -143,7 +143,7 @@ TEST(EditItems, OperationsWorkOnTheLinesOfTheText) {
        [](TControl* e) {
          e->SetTextLimit(3);
          e->Focus();
-         for (wchar_t ch : std::wstring(L"abcdef")) SendMessageW(e->Handle(), WM_CHAR, ch, 0);
+         for (wchar_t ch : WideString(L"abcdef")) SendMessageW(e->Handle(), WM_CHAR, ch, 0);
          return std::string(e->Focused() ? "focused" : "not focused");
        },
        "focused", "abc"},
@@ -213,7 +213,7 @@ TEST(ComboItems, OperationsWorkOnTheItems) {
          c->AddItemText(port);
          wchar_t text[64] = {};
          SendMessageW(c->Handle(), CB_GETLBTEXT, 0, reinterpret_cast<LPARAM>(text));
-         const bool platformText = std::wstring(text) == L"ПОРТ НЕ ОПРЕДЕЛЁН";
+         const bool platformText = WideString(text) == L"ПОРТ НЕ ОПРЕДЕЛЁН";
          return c->GetItemText(0) + "|" + Num(c->FindItem(port, true)) + "|" + (platformText ? "wide" : "garbled");
        },
        port + "|0|wide", ""},

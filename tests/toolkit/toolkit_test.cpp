@@ -43,10 +43,22 @@ bool TakeQuitMessage() {
   return PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE) != FALSE;
 }
 
-std::wstring ProgramBesideThis(const std::wstring& fileName) {
+std::string FileContent(const WideString& path) {
+  std::string content;
+  const HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                  nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return content;
+  char chunk[4096];
+  DWORD got = 0;
+  while (ReadFile(file, chunk, sizeof chunk, &got, nullptr) != FALSE && got > 0) content.append(chunk, got);
+  CloseHandle(file);
+  return content;
+}
+
+WideString ProgramBesideThis(const WideString& fileName) {
   wchar_t self[MAX_PATH] = {};
   GetModuleFileNameW(nullptr, self, MAX_PATH);
-  std::wstring path(self);
+  WideString path(self);
   path.erase(path.find_last_of(L'\\') + 1);
   return path + fileName;
 }
@@ -58,13 +70,13 @@ HWND VisibleWindowOf(DWORD processId, const wchar_t* className) {
     HWND found = nullptr;
   } search{processId, className};
   EnumWindows(
-      [](HWND window, LPARAM parameter) -> BOOL {
+      [](HWND window, LPARAM parameter) CALLBACK -> BOOL {
         auto* s = reinterpret_cast<TSearch*>(parameter);
         DWORD owner = 0;
         GetWindowThreadProcessId(window, &owner);
         wchar_t name[64] = {};
         GetClassNameW(window, name, 64);
-        if (owner != s->processId || std::wstring(name) != s->className || IsWindowVisible(window) == FALSE) return TRUE;
+        if (owner != s->processId || WideString(name) != s->className || IsWindowVisible(window) == FALSE) return TRUE;
         s->found = window;
         return FALSE;
       },
@@ -72,9 +84,9 @@ HWND VisibleWindowOf(DWORD processId, const wchar_t* className) {
   return search.found;
 }
 
-TChildProcess::TChildProcess(const std::wstring& path, const std::wstring& arguments, const std::wstring& output)
+TChildProcess::TChildProcess(const WideString& path, const WideString& arguments, const WideString& output)
     : output_(output) {
-  std::wstring commandLine = L"\"" + path + L"\" " + arguments;
+  WideString commandLine = L"\"" + path + L"\" " + arguments;
   STARTUPINFOW startup{};
   startup.cb = sizeof startup;
   if (!output.empty()) {

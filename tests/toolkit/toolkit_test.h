@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "runtime/app.h"
+#include "runtime/wide_string.h"
 #include "toolkit/control.h"
 
 namespace fliran::test {
@@ -50,8 +51,13 @@ inline TControl* HiddenApp(std::string_view caption) {
 // Removes a pending quit message, if any; answers whether there was one.
 bool TakeQuitMessage();
 
+// The whole content of a file (empty when it cannot be read), read while other processes may
+// still write it. Through the platform's file calls: the C runtime's wide-path fopen is not there
+// in every build.
+std::string FileContent(const WideString& path);
+
 // The full path of a program in this test program's folder (the built panel, for one).
-std::wstring ProgramBesideThis(const std::wstring& fileName);
+WideString ProgramBesideThis(const WideString& fileName);
 
 // The first visible top-level window of the process with the platform class className, or null.
 HWND VisibleWindowOf(DWORD processId, const wchar_t* className);
@@ -61,7 +67,7 @@ HWND VisibleWindowOf(DWORD processId, const wchar_t* className);
 class TChildProcess {
  public:
   // With output, the program's standard output and error go to that file, removed again with this.
-  TChildProcess(const std::wstring& path, const std::wstring& arguments, const std::wstring& output = {});
+  TChildProcess(const WideString& path, const WideString& arguments, const WideString& output = {});
   ~TChildProcess();
   TChildProcess(const TChildProcess&) = delete;
   TChildProcess& operator=(const TChildProcess&) = delete;
@@ -76,7 +82,7 @@ class TChildProcess {
  private:
   PROCESS_INFORMATION process_{};
   bool started_ = false;
-  std::wstring output_;
+  WideString output_;
   HANDLE out_ = INVALID_HANDLE_VALUE;
 };
 

@@ -12,7 +12,7 @@ namespace fliran::test {
 
 namespace {
 
-std::wstring Widen(const std::string& ascii) { return Cp1251ToWide(ascii); }
+WideString Widen(const std::string& ascii) { return Cp1251ToWide(ascii); }
 
 }  // namespace
 
@@ -33,19 +33,19 @@ int RunXdotool(const std::string& args, int timeoutMs) {
   static int counter = 0;
   const std::string doneFile =
       "/tmp/fliran-xinput-" + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(++counter) + ".rc";
-  std::wstring windowsPath = L"Z:" + Widen(doneFile);
+  WideString windowsPath = L"Z:" + Widen(doneFile);
   for (auto& c : windowsPath) {
     if (c == L'/') c = L'\\';
   }
   DeleteFileW(windowsPath.c_str());
   const int seconds = timeoutMs / 1000 > 2 ? timeoutMs / 1000 - 1 : 1;
   const std::string script = "timeout " + std::to_string(seconds) + " xdotool " + args + " >/dev/null; echo $? > " + doneFile;
-  std::wstring commandLine = L"/bin/sh -c \"" + Widen(script) + L"\"";
+  WideString commandLine = L"/bin/sh -c \"" + Widen(script) + L"\"";
   STARTUPINFOW si{};
   si.cb = sizeof si;
   PROCESS_INFORMATION pi{};
   if (CreateProcessW(L"Z:\\bin\\sh", commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi) == FALSE) {
-    std::fprintf(stderr, "x_input: cannot start /bin/sh (error %lu)\n", GetLastError());
+    std::fprintf(stderr, "x_input: cannot start /bin/sh (error %lu)\n", static_cast<unsigned long>(GetLastError()));
     return -1;
   }
   // A Unix process started by Wine has no real process handle: these are placeholders.
@@ -59,15 +59,7 @@ int RunXdotool(const std::string& args, int timeoutMs) {
   }
   int code = -1;
   // The shell may still be writing the number: read until it is there.
-  PumpUntil(
-      [&] {
-        FILE* f = _wfopen(windowsPath.c_str(), L"r");
-        if (f == nullptr) return false;
-        const bool ok = std::fscanf(f, "%d", &code) == 1;
-        std::fclose(f);
-        return ok;
-      },
-      5000);
+  PumpUntil([&] { return std::sscanf(FileContent(windowsPath).c_str(), "%d", &code) == 1; }, 5000);
   DeleteFileW(windowsPath.c_str());
   if (code != 0) std::fprintf(stderr, "x_input: xdotool %s exited with %d\n", args.c_str(), code);
   return code;
