@@ -136,15 +136,24 @@ TEST(PanelTraced, SliderHopsComeInOrderAndTheBoardGetsWhatItGetsUntraced) {
   const std::size_t bytesBefore = board.Received().size();
   ASSERT_TRUE(panel.Drag(kSliderNeck, {90, 10}, {200, 10}, 40));
   ASSERT_TRUE(reported("360\\n")) << "the drag did not reach the end";
-  ASSERT_TRUE(board.WaitReceived(bytesBefore + 4));
+  // The thumb's release writes the end position once more; its hop and its bytes may still be on
+  // their way when the first end line is seen: both sides are read again until they agree (or for
+  // ten seconds). A line lost or added on either side never agrees.
+  std::string toThePort, dragged;
+  test::PumpUntil(
+      [&] {
+        const Hops all = HopsOf(OutputLines(output));
+        toThePort.clear();
+        for (std::size_t i = before; i < all.lines.size(); ++i) {
+          if (all.lines[i].rfind(kToThePort, 0) != 0) continue;
+          const std::string value = all.lines[i].substr(std::string(kToThePort).size());
+          toThePort += value.substr(0, value.size() - 3) + "\n";  // the escaped line feed and the quote
+        }
+        dragged = board.Received().substr(bytesBefore);
+        return !dragged.empty() && toThePort == dragged;
+      },
+      10000);
   const Hops all = HopsOf(OutputLines(output));
-  std::string toThePort;
-  for (std::size_t i = before; i < all.lines.size(); ++i) {
-    if (all.lines[i].rfind(kToThePort, 0) != 0) continue;
-    const std::string value = all.lines[i].substr(std::string(kToThePort).size());
-    toThePort += value.substr(0, value.size() - 3) + "\n";  // the escaped line feed and the quote
-  }
-  const std::string dragged = board.Received().substr(bytesBefore);
   EXPECT_EQ(toThePort, dragged);
   const std::size_t lines = Lines(dragged).size();
   EXPECT_GT(lines, 10u) << dragged;
