@@ -89,9 +89,11 @@ using TOnPaint = TMethod<void(TControl* sender, HDC dc)>;
 using TOnMeasureItem = TMethod<int(TControl* sender, int index)>;  // answers the row height
 using TOnDrawItem = TMethod<bool(TControl* sender, const DRAWITEMSTRUCT& item)>;
 using TOnMouse = TMethod<void(TControl* sender, TMouseEventData& mouse)>;
-// Key handlers get the key by reference; setting it to 0 consumes the key.
-using TOnKey = TMethod<void(TControl* sender, int& key, std::uint32_t shift)>;
-using TOnChar = TMethod<void(TControl* sender, char& key, std::uint32_t shift)>;  // a CP1251 byte
+// Key handlers get the key by reference; setting it to 0 consumes the key. A handler that needs
+// the modifier keys reads them itself (GetKeyState): under Wine reading the keyboard state is a
+// round trip to the window server, which most keys need not pay for.
+using TOnKey = TMethod<void(TControl* sender, int& key)>;
+using TOnChar = TMethod<void(TControl* sender, char& key)>;  // a CP1251 byte
 using TOnAfterCreate = TMethod<void(TControl* sender)>;
 using TOnAfterMessage = TMethod<void(TControl* sender, const TMsg& msg)>;
 // Called by the message loop for every message taken from the queue; true = handled there.

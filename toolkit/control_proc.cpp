@@ -245,7 +245,6 @@ LRESULT TControl::HandleKey(TMsg& msg) {
   if (!Focused()) return 0;
   LRESULT result = 0;
   if (ProgramKeyFilter != nullptr && ProgramKeyFilter(this, msg, result)) return result;
-  const std::uint32_t shift = ShiftState();
   switch (msg.Message) {
     case WM_KEYDOWN:
     case WM_SYSKEYDOWN:
@@ -254,7 +253,7 @@ LRESULT TControl::HandleKey(TMsg& msg) {
       TOnKey& event = (msg.Message == WM_KEYDOWN || msg.Message == WM_SYSKEYDOWN) ? KeyDownEvent : KeyUpEvent;
       if (event) {
         int key = static_cast<int>(msg.WParam);
-        event(this, key, shift);
+        event(this, key);
         if (key == 0) return 0;
         msg.WParam = static_cast<WPARAM>(key);
       }
@@ -267,16 +266,17 @@ LRESULT TControl::HandleKey(TMsg& msg) {
         const int byte = UnicodeToCp1251(static_cast<char32_t>(msg.WParam));
         char key = byte < 0 ? '?' : static_cast<char>(byte);
         const char before = key;
-        CharEvent(this, key, shift);
+        CharEvent(this, key);
         if (key == 0) return 0;
         if (key != before) msg.WParam = Cp1251ToUnicode(static_cast<unsigned char>(key));
       }
       break;
     default: break;
   }
-  if ((shift & (MK_CONTROL | ShiftAlt)) != 0) return DefaultProc(msg);
+  // A Tab character is swallowed when the navigation took its key-down, unless Ctrl or Alt is
+  // down; only then is the keyboard state read.
   if (msg.Message == WM_CHAR && msg.WParam == VK_TAB && (NavigationKeys & NavigateTab) != 0 &&
-      EffectiveNavigationProc() != nullptr) {
+      EffectiveNavigationProc() != nullptr && !CtrlOrAltDown()) {
     return 0;  // the key-down already moved the focus
   }
   return DefaultProc(msg);

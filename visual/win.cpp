@@ -149,9 +149,9 @@ const TControlGetter& TKvornWin::GetControlLink() { return ControlGetter; }
 // ---------------------------------------------------------------------------------------------
 // Keys. The parent's handler of the same kind sees the key first and may consume it.
 
-void TKvornWin::OnKeyDown(TControl*, int& key, std::uint32_t shift) {
+void TKvornWin::OnKeyDown(TControl*, int& key) {
   if (ParentKeysFirst && Parent != nullptr && Parent->KeyDownEvent) {
-    Parent->KeyDownEvent(Parent, key, shift);
+    Parent->KeyDownEvent(Parent, key);
     if (key == 0) {
       // Consumed by the parent: the character of this keystroke is consumed as well, rather
       // than left to whatever the previous keystroke left in the key result.
@@ -164,18 +164,18 @@ void TKvornWin::OnKeyDown(TControl*, int& key, std::uint32_t shift) {
   if (key == 0) KeyResult = 0;
 }
 
-void TKvornWin::OnKeyUp(TControl*, int& key, std::uint32_t shift) {
+void TKvornWin::OnKeyUp(TControl*, int& key) {
   if (ParentKeysFirst && Parent != nullptr && Parent->KeyUpEvent) {
-    Parent->KeyUpEvent(Parent, key, shift);
+    Parent->KeyUpEvent(Parent, key);
     if (key == 0) return;
   }
   KeyResult = -1;
   KeyUp(key);
 }
 
-void TKvornWin::OnChar(TControl*, char& key, std::uint32_t shift) {
+void TKvornWin::OnChar(TControl*, char& key) {
   if (ParentKeysFirst && Parent != nullptr && Parent->CharEvent) {
-    Parent->CharEvent(Parent, key, shift);
+    Parent->CharEvent(Parent, key);
     if (key == 0) return;
   }
   if (KeyResult != 0) {

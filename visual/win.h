@@ -135,9 +135,9 @@ class TKvornWin : public TDebug {
  private:
   TControl* GetControl() { return Control; }
   void ControlFreed(TObj* sender);
-  void OnKeyDown(TControl* sender, int& key, std::uint32_t shift);
-  void OnKeyUp(TControl* sender, int& key, std::uint32_t shift);
-  void OnChar(TControl* sender, char& key, std::uint32_t shift);
+  void OnKeyDown(TControl* sender, int& key);
+  void OnKeyUp(TControl* sender, int& key);
+  void OnChar(TControl* sender, char& key);
   void OnDblClick(TControl* sender, TMouseEventData& mouse);
   bool OnMessage(TMsg& msg, LRESULT& result);
   // Lets dataHeight or dataWidth change a proposed size (WM_WINDOWPOSCHANGING).

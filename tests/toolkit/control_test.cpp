@@ -725,11 +725,11 @@ struct TKeyProbe {
   std::vector<int> downs;
   int consumeKey = 0;
   char consumeChar = 0;
-  void OnKeyDown(TControl*, int& key, std::uint32_t) {
+  void OnKeyDown(TControl*, int& key) {
     downs.push_back(key);
     if (key == consumeKey) key = 0;
   }
-  void OnChar(TControl*, char& key, std::uint32_t) {
+  void OnChar(TControl*, char& key) {
     chars.push_back(key);
     if (key == consumeChar) key = 0;
   }

@@ -125,7 +125,7 @@ TEST_F(WinElement, KeyDownConsumedByTheElementOrItsParentSuppressesTheCharacter)
   };
   struct TParent {
     bool consume = false;
-    void OnKeyDown(TControl*, int& key, std::uint32_t) {
+    void OnKeyDown(TControl*, int& key) {
       if (consume && key == 'B') key = 0;
     }
   } parent;
