@@ -3,7 +3,8 @@
 // their window trees are compared window by window in sibling order (class, style, extended
 // style, identifier, rectangle, client size, text, the sliders' ranges and positions, the port
 // box's lines), and the client areas as they show on the screen, pixel by pixel. Started alike,
-// the panel loads no library the floor goes without.
+// the panel loads no library the floor goes without. Activated again, both give the focus back to
+// the control that had it (a press elsewhere then moves the focus off it, which costs a repaint).
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -146,6 +147,31 @@ std::vector<std::uint32_t> SettledShot(HWND window, int width, int height) {
   return previous;
 }
 
+// The identifier of the window that has the focus in the thread of form, once form is in the
+// foreground; 0 when none.
+long FocusedIdAfterActivating(HWND form) {
+  SetForegroundWindow(form);
+  test::PumpUntil([&] { return GetForegroundWindow() == form; }, 5000);
+  const DWORD thread = GetWindowThreadProcessId(form, nullptr);
+  GUITHREADINFO info{};
+  info.cbSize = sizeof info;
+  test::PumpUntil([&] { return GetGUIThreadInfo(thread, &info) != FALSE && info.hwndFocus != nullptr; }, 5000);
+  return info.hwndFocus != nullptr ? GetWindowLongW(info.hwndFocus, GWL_ID) : 0L;
+}
+
+// Activates form, presses its eyes slider (which takes the focus) and answers the slider's identifier.
+long FocusEyesSlider(HWND form) {
+  FocusedIdAfterActivating(form);
+  HWND slider = ChildWindowFromPoint(form, POINT{295, 45});
+  if (slider == nullptr || slider == form) return 0;
+  const LPARAM middle = MAKELPARAM(20, 10);
+  PostMessageW(slider, WM_LBUTTONDOWN, MK_LBUTTON, middle);
+  PostMessageW(slider, WM_LBUTTONUP, 0, middle);
+  const long id = GetWindowLongW(slider, GWL_ID);
+  test::PumpUntil([&] { return FocusedIdAfterActivating(form) == id; }, 5000);
+  return id;
+}
+
 TEST(FairFloor, ShowsThePanelsWindowsAndPicture) {
   test::TXInputLock input;  // both windows take the foreground when they show
   test::TChildProcess panel(test::ProgramBesideThis(L"" FLIRAN_PANEL_EXE), L"");
@@ -191,6 +217,14 @@ TEST(FairFloor, ShowsThePanelsWindowsAndPicture) {
     for (int x = 20; x < 170; ++x) colours.insert(panelShot[static_cast<std::size_t>(y * client.right + x)]);
   }
   EXPECT_GT(colours.size(), 100u);
+
+  // The focus comes back to the slider that had it when each form is activated again.
+  const long panelSlider = FocusEyesSlider(panelForm);
+  const long floorSlider = FocusEyesSlider(floorForm);  // the panel's form is inactive now
+  ASSERT_NE(panelSlider, 0);
+  EXPECT_EQ(panelSlider, floorSlider);
+  EXPECT_EQ(FocusedIdAfterActivating(panelForm), panelSlider);
+  EXPECT_EQ(FocusedIdAfterActivating(floorForm), floorSlider);
 
   // Started untraced, the panel needs no library beyond what the floor loads for the same window
   // (the trace channel's socket library, say, only once tracing is asked for).

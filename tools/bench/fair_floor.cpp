@@ -4,9 +4,11 @@
 // platform classes, styles, extended styles, control identifiers, fonts, colours, texts,
 // rectangles and sibling order; the bird picture drawn from the program's own resource, fitted
 // into the picture's place as the panel draws it. No toolkit, no elements, no links: the glow
-// button writes "600\n" and every slider writes its position and "\n" with WriteFile, nothing
-// else does anything. The benchmarks (tools/panel-bench.sh, tools/startup-bench.sh) measure the
-// panel against it; tests/scheme/fair_floor_test.cpp checks that it stays the panel's window.
+// button writes "600\n" and every slider writes its position and "\n" with WriteFile, and the
+// form gives the focus back to the control that last had it when it is activated again, as the
+// panel's form does; nothing else does anything. The benchmarks (tools/panel-bench.sh,
+// tools/startup-bench.sh) measure the panel against it; tests/scheme/fair_floor_test.cpp checks
+// that it stays the panel's window.
 //
 //   fair_floor.exe [PORT [LEFT TOP]]
 //
@@ -62,6 +64,7 @@ HANDLE gPort = INVALID_HANDLE_VALUE;
 HWND gCombo = nullptr;
 HWND gPicture = nullptr;
 HWND gGlow = nullptr;
+HWND gLastFocus = nullptr;  // the control that had the focus when the form was last deactivated
 HBRUSH gFaceBrush = nullptr;
 HBRUSH gWindowBrush = nullptr;
 HBRUSH gSliderBrush = nullptr;
@@ -178,8 +181,17 @@ LRESULT CALLBACK FormProc(HWND window, UINT message, WPARAM w, LPARAM l) {
       }
       return Colours(dc, Navy, GetSysColor(COLOR_BTNFACE), gFaceBrush);
     }
+    case WM_ACTIVATE:
+      // The control that has the focus when the form goes inactive gets it back when the form is
+      // activated again, as the panel's form does (and as dialogs do).
+      if (LOWORD(w) == WA_INACTIVE) {
+        HWND focused = GetFocus();
+        if (focused != nullptr && IsChild(window, focused)) gLastFocus = focused;
+      }
+      return DefWindowProcW(window, message, w, l);
     case WM_SETFOCUS:
-      SetFocus(gGlow);  // the first control with a tab stop, as the panel's form passes it on
+      // The first control with a tab stop at the start, later the last one focused.
+      SetFocus(gLastFocus != nullptr && IsWindowVisible(gLastFocus) ? gLastFocus : gGlow);
       return 0;
     case WM_DESTROY:
       PostQuitMessage(0);
